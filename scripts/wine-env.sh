@@ -1,0 +1,6 @@
+# Sourced by the scripts: a quiet Wine with a UTF-8 locale, started once up front.
+export WINEDEBUG=-all
+export LC_ALL=C.UTF-8
+# The first start spawns Wine's background services; they must not inherit our pipes,
+# or whoever reads them (CTest) waits for ever.
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true

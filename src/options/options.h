@@ -1,0 +1,28 @@
+// The command line: options, defaults, clamps and the two positional paths.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hv {
+
+struct RunOptions {
+  std::wstring inputFile;
+  std::wstring viewerExe;
+  int64_t maxKb = 64;
+  bool uppercase = true;
+  int64_t waitTimeoutMs = 30000;
+  bool ok = false;
+  std::wstring error;
+};
+
+// Element 0 is the program path and is never examined.
+RunOptions ParseOptions(const std::vector<std::wstring>& arguments);
+
+std::wstring AsciiLower(const std::wstring& text);
+bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
+std::optional<int64_t> ParseInteger(const std::wstring& text);
+
+}  // namespace hv

@@ -1,0 +1,159 @@
+#include "storage/path.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace hv {
+namespace {
+
+constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
+constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
+
+bool IsDrivePath(const std::wstring& path) { return path.size() >= 2 && path[1] == L':'; }
+
+}  // namespace
+
+std::wstring NormalizeSeparators(const std::wstring& path) {
+  std::wstring result = path;
+  for (wchar_t& c : result) {
+    if (c == L'/') {
+      c = L'\\';
+    }
+  }
+  return result;
+}
+
+bool HasLongPathPrefix(const std::wstring& path) { return path.size() >= 4 && path.compare(0, 4, kLongPrefix) == 0; }
+
+bool IsUncPath(const std::wstring& path) { return path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\'; }
+
+std::wstring ToLongPath(const std::wstring& path) {
+  if (path.empty() || HasLongPathPrefix(path)) {
+    return path;
+  }
+  if (IsUncPath(path)) {
+    return kLongUncPrefix + path.substr(2);
+  }
+  if (IsDrivePath(path)) {
+    return kLongPrefix + path;
+  }
+  return path;
+}
+
+std::wstring StripLongPathPrefix(const std::wstring& path) {
+  if (path.size() >= 8 && path.compare(0, 8, kLongUncPrefix) == 0) {
+    return L"\\\\" + path.substr(8);
+  }
+  if (HasLongPathPrefix(path)) {
+    return path.substr(4);
+  }
+  return path;
+}
+
+bool IsRootPath(const std::wstring& path) {
+  std::wstring c = NormalizeSeparators(path);
+  while (c.size() >= 2 && c.back() == L'\\') {
+    c.pop_back();
+  }
+  if (c.size() == 2 && c[1] == L':') {
+    return true;
+  }
+  if (!IsUncPath(c)) {
+    return false;
+  }
+  int separators = 0;
+  for (size_t i = 2; i < c.size(); ++i) {
+    if (c[i] == L'\\' && ++separators == 2) {
+      return false;  // something below the share
+    }
+  }
+  return true;
+}
+
+std::wstring StripTrailingSeparators(const std::wstring& path) {
+  if (IsRootPath(path)) {
+    return path;
+  }
+  std::wstring result = path;
+  while (result.size() > 3 && result.back() == L'\\') {
+    result.pop_back();
+  }
+  return result;
+}
+
+std::wstring JoinPath(const std::wstring& base, const std::wstring& leaf) {
+  if (base.empty()) {
+    return leaf;
+  }
+  std::wstring result = StripTrailingSeparators(base);
+  if (!result.empty() && result.back() != L'\\') {
+    result.push_back(L'\\');
+  }
+  return result + leaf;
+}
+
+std::wstring ParentDirectory(const std::wstring& path) {
+  const std::wstring c = StripTrailingSeparators(NormalizeSeparators(path));
+  if (IsRootPath(c)) {
+    return c;
+  }
+  const size_t last = c.rfind(L'\\');
+  if (last == std::wstring::npos) {
+    return {};
+  }
+  std::wstring parent = c.substr(0, last);
+  if (parent.size() == 2 && parent[1] == L':') {
+    parent.push_back(L'\\');
+  }
+  return parent;
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  const std::wstring c = StripTrailingSeparators(NormalizeSeparators(path));
+  const size_t last = c.rfind(L'\\');
+  return last == std::wstring::npos ? c : c.substr(last + 1);
+}
+
+bool ResolveFullPath(const std::wstring& path, std::wstring& fullPath) {
+  const std::wstring c = NormalizeSeparators(path);
+  const DWORD needed = GetFullPathNameW(c.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) {
+    return false;
+  }
+  std::vector<wchar_t> buffer(static_cast<size_t>(needed) + 2, L'\0');
+  const DWORD written = GetFullPathNameW(c.c_str(), needed + 2, buffer.data(), nullptr);
+  if (written == 0 || written >= needed + 2) {
+    return false;
+  }
+  fullPath = StripTrailingSeparators(std::wstring(buffer.data(), written));
+  return true;
+}
+
+std::wstring InputFullPath(const std::wstring& input) {
+  const std::wstring plain = StripLongPathPrefix(NormalizeSeparators(input));
+  std::wstring full;
+  return ResolveFullPath(plain, full) ? full : plain;
+}
+
+uint32_t GetPathAttributes(const std::wstring& path) {
+  return GetFileAttributesW(ToLongPath(NormalizeSeparators(path)).c_str());
+}
+
+bool IsDirectory(const std::wstring& path) {
+  const uint32_t attributes = GetPathAttributes(path);
+  return attributes != kInvalidFileAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsExistingFile(const std::wstring& path) {
+  const uint32_t attributes = GetPathAttributes(path);
+  return attributes != kInvalidFileAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring ModuleDirectory() {
+  std::vector<wchar_t> buffer(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  return ParentDirectory(std::wstring(buffer.data(), length));
+}
+
+}  // namespace hv
