@@ -268,3 +268,45 @@ std::wstring Wide(const std::string& utf8) {
 }
 
 }  // namespace hv::test
+
+namespace hv::test {
+
+bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (!IsExistingFile(path)) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(2);
+  }
+  return true;
+}
+
+FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs) {
+  std::wstring commandLine = QuoteArgument(BuiltProgram(L"file-holder.exe"));
+  for (const auto& argument :
+       {file, share, signals_.Join(L"ready"), signals_.Join(L"release"), std::to_wstring(maxMs)}) {
+    commandLine += L" " + QuoteArgument(argument);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return;
+  }
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  if (WaitForFile(signals_.Join(L"ready"), 30000)) {
+    holding_ = ReadWholeFile(signals_.Join(L"ready")) == "open";
+  }
+}
+
+void FileHolder::Release() {
+  if (process_ == nullptr) return;
+  WriteWholeFile(signals_.Join(L"release"), "go");
+  WaitForSingleObject(static_cast<HANDLE>(process_), 60000);
+  CloseHandle(static_cast<HANDLE>(process_));
+  process_ = nullptr;
+}
+
+FileHolder::~FileHolder() { Release(); }
+
+}  // namespace hv::test

@@ -69,3 +69,29 @@ std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8);
 
 }  // namespace hv::test
+
+namespace hv::test {
+
+// Waits (polling) until the file exists; false after timeoutMs.
+bool WaitForFile(const std::wstring& path, uint32_t timeoutMs = 30000);
+
+// Another process holding a file open: see tests/programs/file-holder. The holder is
+// released (and waited for) when the object goes away.
+class FileHolder {
+ public:
+  // share: none | read | readwrite | all | nodelete | lock:OFFSET:LENGTH
+  FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
+  ~FileHolder();
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+
+  bool holding() const { return holding_; }  // the holder reported "open"
+  void Release();                            // lets go and waits for the holder to exit
+
+ private:
+  ScratchDirectory signals_{L"holder"};
+  void* process_ = nullptr;
+  bool holding_ = false;
+};
+
+}  // namespace hv::test
