@@ -189,9 +189,16 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
   std::wstring environment = EnvironmentBlock(options);
   std::wstring mutableLine = commandLine;
   PROCESS_INFORMATION info{};
-  const BOOL started = CreateProcessW(
-      nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
-      options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(), &startup, &info);
+  // Started suspended inside a job, so every process it starts is counted.
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  const BOOL started =
+      CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
+                     environment.data(), options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
+                     &startup, &info);
+  if (started) {
+    if (job != nullptr) AssignProcessToJobObject(job, info.hProcess);
+    ResumeThread(info.hThread);
+  }
   if (errWrite) CloseHandle(errWrite);
   if (outWrite) CloseHandle(outWrite);
   {
@@ -207,6 +214,11 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
         DWORD code = 0;
         GetExitCodeProcess(info.hProcess, &code);
         result.exitCode = code;
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        if (job != nullptr && QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                                        sizeof accounting, nullptr)) {
+          result.totalProcesses = accounting.TotalProcesses;
+        }
       } else {
         TerminateProcess(info.hProcess, 99);
         WaitForSingleObject(info.hProcess, 10000);
@@ -215,6 +227,7 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
       CloseHandle(info.hProcess);
     }
   }
+  if (job != nullptr) CloseHandle(job);
   return result;
 }
 

@@ -40,6 +40,8 @@ struct ProcessResult {
   bool started = false;
   bool finished = false;  // false when it outlived the time limit (it is then killed)
   uint32_t exitCode = 0;
+  // Processes ever started in the child's job: the child itself and all it started.
+  uint32_t totalProcesses = 0;
   std::string standardOutput;
   std::string standardError;
 };

@@ -1,0 +1,161 @@
+// A stand-in for the host's viewer, with the viewer's command line:
+//   stand-in-viewer.exe --wait-file --wait-timeout=MS [--copy-to=FILE] -- DUMP
+// It waits for DUMP to appear (up to the time-out), then shows it: writes its bytes to
+// standard output, or copies them to FILE. FILE may also come from the environment
+// variable LUMO_VIEWER_COPY_TO, since the plug-in fixes the command line it passes;
+// beside a copy, FILE.args records the arguments received (UTF-8, each ended by NUL).
+// Exit codes: 0 shown, 2 bad command line, 3 timed out, 4 could not read or copy.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "storage/path.h"
+#include "text/encoding.h"
+
+namespace {
+
+struct ViewerArguments {
+  bool waitFile = false;
+  long long waitTimeoutMs = 30000;
+  std::wstring copyTo;
+  std::wstring dumpPath;
+  bool ok = false;
+};
+
+ViewerArguments ParseViewerArguments(const std::vector<std::wstring>& args) {
+  ViewerArguments parsed;
+  size_t i = 1;
+  for (; i < args.size(); ++i) {
+    const std::wstring& a = args[i];
+    if (a == L"--") {
+      ++i;
+      break;
+    }
+    if (a == L"--wait-file") {
+      parsed.waitFile = true;
+    } else if (a.rfind(L"--wait-timeout=", 0) == 0) {
+      parsed.waitTimeoutMs = _wtoi64(a.c_str() + 15);
+    } else if (a.rfind(L"--copy-to=", 0) == 0) {
+      parsed.copyTo = a.substr(10);
+    } else {
+      break;  // the dump path without "--"
+    }
+  }
+  if (i + 1 == args.size()) {
+    parsed.dumpPath = args[i];
+    parsed.ok = true;
+  }
+  return parsed;
+}
+
+void WriteStandardError(const std::string& line) {
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  if (err == nullptr || err == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+  HANDLE file =
+      CreateFileW(hv::ToLongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> buffer(1 << 20);
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE) && got > 0) {
+    bytes.append(buffer.data(), got);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 24));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written != chunk) return false;
+    done += written;
+  }
+  return true;
+}
+
+// Written beside the destination and renamed, so whoever waits for it never reads half.
+bool WriteFileWhole(const std::wstring& path, const std::string& bytes) {
+  const std::wstring partial = path + L".partial";
+  HANDLE file = CreateFileW(hv::ToLongPath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool written = WriteAll(file, bytes);
+  CloseHandle(file);
+  return written &&
+         MoveFileExW(hv::ToLongPath(partial).c_str(), hv::ToLongPath(path).c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+bool WaitForDump(const std::wstring& path, long long timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs < 0 ? 0 : timeoutMs);
+  for (;;) {
+    if (hv::IsExistingFile(path)) return true;
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(5);
+  }
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return {};
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
+  value.resize(length < size ? length : 0);
+  return value;
+}
+
+}  // namespace
+
+int wmain() {
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv == nullptr) return 2;
+  std::vector<std::wstring> args(argv, argv + count);
+  LocalFree(argv);
+
+  ViewerArguments viewer = ParseViewerArguments(args);
+  if (!viewer.ok) {
+    WriteStandardError(
+        "stand-in viewer: usage: stand-in-viewer.exe --wait-file --wait-timeout=MS [--copy-to=FILE] -- DUMP\r\n");
+    return 2;
+  }
+  if (viewer.copyTo.empty()) viewer.copyTo = EnvironmentValue(L"LUMO_VIEWER_COPY_TO");
+
+  if (!viewer.copyTo.empty()) {
+    std::string record;
+    for (size_t i = 1; i < args.size(); ++i) {
+      record += hv::WideToUtf8(args[i]);
+      record.push_back('\0');
+    }
+    WriteFileWhole(viewer.copyTo + L".args", record);
+  }
+
+  if (!WaitForDump(viewer.dumpPath, viewer.waitFile ? viewer.waitTimeoutMs : 0)) {
+    const std::string message = "stand-in viewer: timed out after " + std::to_string(viewer.waitTimeoutMs) +
+                                " ms waiting for '" + hv::WideToUtf8(viewer.dumpPath) + "'\r\n";
+    WriteStandardError(message);
+    if (!viewer.copyTo.empty()) WriteFileWhole(viewer.copyTo + L".timeout", message);
+    return 3;
+  }
+
+  std::string dump;
+  if (!ReadFileBytes(viewer.dumpPath, dump)) {
+    WriteStandardError("stand-in viewer: cannot read '" + hv::WideToUtf8(viewer.dumpPath) + "'\r\n");
+    return 4;
+  }
+  if (!viewer.copyTo.empty()) return WriteFileWhole(viewer.copyTo, dump) ? 0 : 4;
+
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return 4;
+  return WriteAll(out, dump) ? 0 : 4;
+}
