@@ -244,20 +244,22 @@ std::string UnixPathOf(const std::wstring& windowsPath) {
 }
 
 int RunUnixShell(const std::string& command) {
-  // Wine does not pass a Unix child's exit status back reliably; the script records it.
+  // Wine hands back a Unix child as a process that ends at once, without its exit
+  // status; the script records the status itself, and we wait for that record.
   ScratchDirectory scratch(L"sh");
   const std::string statusFile = UnixPathOf(scratch.Join(L"status"));
   const std::string scriptFile = UnixPathOf(scratch.Join(L"script.sh"));
   if (statusFile.empty() || scriptFile.empty()) return -1;
-  if (!WriteWholeFile(scratch.Join(L"script.sh"),
-                      "(" + command + ") >/dev/null 2>&1 </dev/null; echo $? > '" + statusFile + "'\n")) {
+  if (!WriteWholeFile(scratch.Join(L"script.sh"), "(" + command + ") >/dev/null 2>&1 </dev/null; echo $? > '" +
+                                                      statusFile + ".partial'; mv '" + statusFile + ".partial' '" +
+                                                      statusFile + "'\n")) {
     return -1;
   }
   ProcessOptions options;
   options.captureStandardError = false;
   options.captureStandardOutput = false;
   const ProcessResult run = RunCommandLine(L"/bin/sh " + Wide(scriptFile), options);
-  if (!run.started) return -1;
+  if (!run.started || !WaitForFile(scratch.Join(L"status"), 120000)) return -1;
   std::string status;
   if (!ReadWholeFile(scratch.Join(L"status"), status) || status.empty()) return -1;
   return std::atoi(status.c_str());
