@@ -225,3 +225,25 @@ TEST(EndToEnd, OldDumpsArePrunedAfterASuccessfulRun) {
 
 }  // namespace
 }  // namespace hv::test
+
+namespace hv::test {
+namespace {
+
+TEST(EndToEnd, TheCommandLineIsSplitAsThePlatformSplitsIt) {
+  Installation install;
+  // Quoted empty arguments are arguments: three positionals here.
+  ProcessOptions options;
+  options.environmentSet = {L"LUMO_TEST_NO_UI=1"};
+  ProcessResult run = RunCommandLine(L"\"" + install.program() + L"\" \"\" \"\" \"\"", options);
+  EXPECT_EQ(run.exitCode, 2u);
+  EXPECT_EQ(run.standardError,
+            "Lumo Hex View Error: Invalid arguments: expected exactly two positional arguments: "
+            "<input_file> <lumoviewer_exe>\r\n");
+  // A blank inside quotes stays inside one argument.
+  run = RunCommandLine(L"\"" + install.program() + L"\" \"--max-kb 5\" a b", options);
+  EXPECT_EQ(run.exitCode, 2u);
+  EXPECT_EQ(run.standardError, "Lumo Hex View Error: Invalid arguments: unknown option: --max-kb 5\r\n");
+}
+
+}  // namespace
+}  // namespace hv::test
