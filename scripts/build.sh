@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Configures and builds the Windows programs into build/windows.
+# Configures and builds the Windows programs into build/windows (all, or the given targets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset windows -DHV_WERROR=ON >/dev/null
-cmake --build --preset windows
+if (($# > 0)); then
+  cmake --build --preset windows --target "$@"
+else
+  cmake --build --preset windows
+fi
