@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
 namespace hv {
@@ -11,6 +12,29 @@ constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
 constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
 
 bool IsDrivePath(const std::wstring& path) { return path.size() >= 2 && path[1] == L':'; }
+
+// The long form turns off the platform's clean-up of a path: forward slashes, empty
+// components and "." or ".." would be taken literally and the path would name nothing
+// (ERROR_INVALID_NAME). Such a path, and a drive-relative one like C:x, is left in its
+// ordinary form for the platform to resolve.
+bool NeedsPlatformCleanUp(const std::wstring& path, size_t firstComponent) {
+  if (path.find(L'/') != std::wstring::npos) {
+    return true;
+  }
+  size_t start = firstComponent;
+  while (start < path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) {
+      end = path.size();
+    }
+    const std::wstring_view component(path.data() + start, end - start);
+    if ((component.empty() && end < path.size()) || component == L"." || component == L"..") {
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -33,10 +57,11 @@ std::wstring ToLongPath(const std::wstring& path) {
     return path;
   }
   if (IsUncPath(path)) {
-    return kLongUncPrefix + path.substr(2);
+    return NeedsPlatformCleanUp(path, 2) ? path : kLongUncPrefix + path.substr(2);
   }
   if (IsDrivePath(path)) {
-    return kLongPrefix + path;
+    const bool driveRelative = path.size() > 2 && path[2] != L'\\';
+    return driveRelative || NeedsPlatformCleanUp(path, 3) ? path : kLongPrefix + path;
   }
   return path;
 }
