@@ -1,0 +1,175 @@
+#include "dump/generate.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "dump/report.h"
+#include "storage/atomic_writer.h"
+#include "storage/path.h"
+#include "text/system_error.h"
+
+namespace hv {
+namespace {
+
+constexpr uint64_t kChunkBytes = 65536;
+constexpr size_t kFlushThreshold = 0x100000;
+constexpr size_t kRowBytes = 85;
+// Pending stays below the threshold before a chunk, and one chunk adds at most this
+// much, so the string never grows once reserved.
+constexpr size_t kPendingCapacity = kFlushThreshold + (kChunkBytes / 16) * kRowBytes;
+
+constexpr DWORD kRecallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+// No recall of remote content by the open itself.
+constexpr DWORD kOpenFlags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_NO_RECALL;
+constexpr uint32_t kErrorInvalidData = 13;
+
+class InputFile {
+ public:
+  explicit InputFile(HANDLE handle) : handle_(handle) {}
+  ~InputFile() {
+    if (IsOpen()) {
+      CloseHandle(handle_);
+    }
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+bool IsOnlineOnlyCloudFile(const std::wstring& openPath, const CloudFileTest& cloudTest) {
+  if (cloudTest) {
+    return cloudTest(openPath);
+  }
+  const DWORD attributes = GetFileAttributesW(openPath.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & kRecallOnDataAccess) != 0;
+}
+
+DumpResult WriteOpenErrorReport(const DumpRequest& request, const std::wstring& displayPath, uint32_t code) {
+  return WriteFileAtomically(request.temporaryPath, request.outputPath,
+                             RenderOpenErrorReport(displayPath, FileErrorText(code)));
+}
+
+}  // namespace
+
+DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, const CloudFileTest& cloudTest) {
+  const std::wstring displayPath = InputFullPath(request.inputPath);
+  const std::wstring openPath = ToLongPath(displayPath);
+  const uint64_t capBytes = request.maxKb * 1024;
+
+  if (IsOnlineOnlyCloudFile(openPath, cloudTest)) {
+    return WriteFileAtomically(request.temporaryPath, request.outputPath, RenderCloudFileReport(displayPath));
+  }
+
+  const InputFile input(CreateFileW(openPath.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    kOpenFlags, nullptr));
+  if (!input.IsOpen()) {
+    return WriteOpenErrorReport(request, displayPath, GetLastError());
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(input.get(), &size)) {
+    return WriteOpenErrorReport(request, displayPath, GetLastError());
+  }
+  const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
+  const uint64_t shownBytes = std::min(fileSize, capBytes);
+
+  std::wstring error;
+  AtomicFileWriter writer;
+  if (!writer.Open(request.temporaryPath, &error)) {
+    return DumpResult{false, error};
+  }
+
+  std::string pending = RenderReportHeader(displayPath, fileSize, shownBytes, request.maxKb, request.uppercase);
+  const auto flush = [&]() {
+    if (pending.empty()) {
+      return true;
+    }
+    if (!writer.Write(pending.data(), pending.size(), &error)) {
+      return false;
+    }
+    pending.clear();
+    return true;
+  };
+  const auto abandon = [&]() {
+    writer.Discard();
+    return DumpResult{false, error};
+  };
+
+  if (fileSize == 0) {
+    pending += RenderFooter(FooterKind::Empty, fileSize, request.maxKb);
+  } else {
+    pending.reserve(pending.size() + kPendingCapacity);
+    pending += "\r\n";
+    pending += RenderColumnHeader(request.uppercase);
+
+    std::vector<unsigned char> buffer(kChunkBytes, 0);
+    uint64_t position = 0;
+    bool readFailed = false;
+    uint64_t failureOffset = 0;
+    std::wstring failureMessage;
+    while (position < shownBytes) {
+      const uint64_t want = std::min(kChunkBytes, shownBytes - position);
+      uint64_t count = 0;
+      uint32_t code = 0;
+      bool readOk = false;
+      if (reader) {
+        readOk = reader(buffer.data(), want, count, code);
+        if (readOk && count > want) {
+          // Rows are cut from the buffer: more than was asked for cannot be trusted.
+          readOk = false;
+          code = kErrorInvalidData;
+        }
+      } else {
+        DWORD got = 0;
+        readOk = ReadFile(input.get(), buffer.data(), static_cast<DWORD>(want), &got, nullptr) != FALSE;
+        if (!readOk) {
+          code = GetLastError();
+        }
+        count = got;
+      }
+      if (!readOk) {
+        readFailed = true;
+        failureOffset = position;
+        failureMessage = FileErrorText(code);
+        break;
+      }
+      if (count == 0) {
+        break;
+      }
+      for (uint64_t i = 0; i < count; i += 16) {
+        AppendHexRow(pending, position + i, buffer.data() + i, std::min<uint64_t>(count - i, 16), request.uppercase);
+      }
+      position += count;
+      if (pending.size() >= kFlushThreshold && !flush()) {
+        return abandon();
+      }
+    }
+    if (!flush()) {
+      return abandon();
+    }
+    pending += "\r\n";
+    if (readFailed) {
+      pending += RenderReadErrorLine(failureOffset, failureMessage, request.uppercase);
+    } else {
+      pending += RenderFooter(SelectFooterKind(fileSize, capBytes), fileSize, request.maxKb);
+    }
+  }
+  if (!flush()) {
+    return abandon();
+  }
+  if (!writer.Commit(request.outputPath, &error)) {
+    return DumpResult{false, error};
+  }
+  return DumpResult{true, {}};
+}
+
+}  // namespace hv
