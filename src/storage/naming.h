@@ -12,6 +12,9 @@ struct DumpTarget {
   bool ok = false;
 };
 
+// FNV-1a 64 over the UTF-16 units themselves, one step per unit, no case folding.
+uint64_t Fnv1aHash(const std::wstring& text);
+// Fnv1aHash of the input's full path, so every spelling of one file names one dump.
 uint64_t PathHash(const std::wstring& inputPath);
 bool IsForbiddenFileNameChar(wchar_t c);
 std::wstring SanitizeFileName(const std::wstring& name);

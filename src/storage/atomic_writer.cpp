@@ -1,0 +1,218 @@
+#include "storage/atomic_writer.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "storage/path.h"
+#include "text/system_error.h"
+
+namespace hv {
+namespace {
+
+constexpr int kRenameAttempts = 3;
+constexpr DWORD kRenamePauseMs = 50;
+constexpr uint64_t kLargestWrite = 0xFFFFFFFFu;
+
+// Owns one file handle for the length of a function.
+class ScopedFile {
+ public:
+  explicit ScopedFile(HANDLE handle) : handle_(handle) {}
+  ~ScopedFile() {
+    if (valid()) {
+      CloseHandle(handle_);
+    }
+  }
+  ScopedFile(const ScopedFile&) = delete;
+  ScopedFile& operator=(const ScopedFile&) = delete;
+
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// One WriteFile per call while the count fits its 32-bit parameter; only a larger
+// count is split. A short write stops at once.
+bool WriteAll(HANDLE file, const void* bytes, uint64_t count) {
+  const char* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min(count, kLargestWrite));
+    DWORD written = 0;
+    if (!WriteFile(file, next, chunk, &written, nullptr) || written != chunk) {
+      return false;
+    }
+    next += chunk;
+    count -= chunk;
+  }
+  return true;
+}
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+bool AtomicFileWriter::Open(const std::wstring& temporaryPath, std::wstring* error) {
+  Discard();  // a writer owns one file at a time; a second Open must not leak the first
+  temporaryPath_ = temporaryPath;
+  // CREATE_NEW: a name that is taken belongs to someone else and is never touched.
+  handle_ = CreateFileW(ToLongPath(temporaryPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+  if (handle_ != INVALID_HANDLE_VALUE) {
+    return true;
+  }
+  if (error != nullptr) {
+    const DWORD code = GetLastError();
+    *error = L"cannot create temporary file '" + temporaryPath + L"': " + SystemErrorText(code);
+  }
+  temporaryPath_.clear();
+  return false;
+}
+
+bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* error) {
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    if (error != nullptr) {
+      *error = L"the temporary file is not open";
+    }
+    return false;
+  }
+  if (count == 0) {
+    return true;
+  }
+  if (WriteAll(handle_, bytes, count)) {
+    return true;
+  }
+  if (error != nullptr) {
+    const DWORD code = GetLastError();
+    *error = L"cannot write temporary file '" + temporaryPath_ + L"': " + SystemErrorText(code);
+  }
+  return false;
+}
+
+bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* error) {
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    if (error != nullptr) {
+      *error = L"the temporary file is not open";
+    }
+    return false;
+  }
+  if (!FlushFileBuffers(handle_)) {
+    const DWORD code = GetLastError();
+    if (error != nullptr) {
+      *error = L"cannot flush temporary file '" + temporaryPath_ + L"': " + SystemErrorText(code);
+    }
+    Discard();
+    return false;
+  }
+  CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+
+  ClearReadOnlyAttribute(targetPath);
+  const std::wstring from = ToLongPath(temporaryPath_);
+  const std::wstring to = ToLongPath(targetPath);
+  DWORD lastCode = 0;
+  for (int attempt = 1; attempt <= kRenameAttempts; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      temporaryPath_.clear();  // the file is the target now
+      return true;
+    }
+    lastCode = GetLastError();
+    if (attempt < kRenameAttempts) {
+      // A viewer or scanner may hold the old target for a moment.
+      Sleep(kRenamePauseMs);
+    }
+  }
+  if (error != nullptr) {
+    *error = L"MoveFileExW failed: " + SystemErrorText(lastCode);
+  }
+  Discard();
+  return false;
+}
+
+void AtomicFileWriter::Discard() {
+  if (handle_ != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+  if (!temporaryPath_.empty()) {
+    DeleteFileW(ToLongPath(temporaryPath_).c_str());
+    temporaryPath_.clear();
+  }
+}
+
+DumpResult WriteFileAtomically(const std::wstring& temporaryPath, const std::wstring& targetPath,
+                               const std::string& content) {
+  DumpResult result;
+  AtomicFileWriter writer;
+  std::wstring error;
+  if (!writer.Open(temporaryPath, &error)) {
+    result.error = error;
+    return result;
+  }
+  if (!writer.Write(content.data(), content.size(), &error)) {
+    writer.Discard();
+    result.error = error;
+    return result;
+  }
+  if (!writer.Commit(targetPath, &error)) {
+    result.error = error;
+    return result;
+  }
+  result.success = true;
+  return result;
+}
+
+DumpResult WriteFileDirect(const std::wstring& path, const std::string& content) {
+  DumpResult result;
+  ClearReadOnlyAttribute(path);
+  const ScopedFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD code = GetLastError();
+    result.error = L"cannot open '" + path + L"' for a direct write: " + SystemErrorText(code);
+    return result;
+  }
+  if (!WriteAll(file.get(), content.data(), content.size())) {
+    // What was written stays: a partial report beats none.
+    const DWORD code = GetLastError();
+    result.error = L"cannot write '" + path + L"': " + SystemErrorText(code);
+    return result;
+  }
+  result.success = true;
+  return result;
+}
+
+void ClearReadOnlyAttribute(const std::wstring& path) {
+  const std::wstring longPath = ToLongPath(path);
+  const DWORD attributes = GetFileAttributesW(longPath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesW(longPath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+}
+
+bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode) {
+  const uint32_t attributes = GetPathAttributes(path);
+  if (attributes == kInvalidFileAttributes) {
+    return true;
+  }
+  // Spelled as the query spelled it: a forward slash means nothing after the long-path prefix.
+  const std::wstring longPath = ToLongPath(NormalizeSeparators(path));
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesW(longPath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  if (DeleteFileW(longPath.c_str())) {
+    return true;
+  }
+  const DWORD code = GetLastError();
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+    return true;  // gone between the query and the deletion
+  }
+  if (errorCode != nullptr) {
+    *errorCode = code;
+  }
+  return false;
+}
+
+}  // namespace hv

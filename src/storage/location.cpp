@@ -1,0 +1,132 @@
+#include "storage/location.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "storage/path.h"
+#include "text/encoding.h"
+
+namespace hv {
+namespace {
+
+constexpr wchar_t kProbeFileName[] = L".lumo-write-probe";
+constexpr wchar_t kPluginsDirectoryName[] = L"LumoControlPlugins";
+constexpr DWORD kTempBufferLength = 32768;
+constexpr int kProbeAttempts = 3;
+constexpr DWORD kProbePauseMs = 50;
+
+// Index of the first component that may need creating: past a drive root, past a
+// UNC server and share (which are never created), or the start of a relative path.
+size_t FirstCreatableIndex(const std::wstring& path) {
+  if (IsUncPath(path)) {
+    const size_t serverEnd = path.find(L'\\', 2);
+    if (serverEnd == std::wstring::npos) {
+      return path.size();
+    }
+    const size_t shareEnd = path.find(L'\\', serverEnd + 1);
+    return shareEnd == std::wstring::npos ? path.size() : shareEnd + 1;
+  }
+  if (path.size() >= 2 && path[1] == L':') {
+    return 3;
+  }
+  return 0;
+}
+
+void SetFirstError(std::wstring* error, const std::wstring& text) {
+  if (error != nullptr && error->empty()) {
+    *error = text;
+  }
+}
+
+}  // namespace
+
+std::wstring TempDirectory() {
+  std::vector<wchar_t> buffer(kTempBufferLength, L'\0');
+  const DWORD length = GetTempPathW(kTempBufferLength, buffer.data());
+  if (length == 0 || length >= kTempBufferLength) {
+    return {};
+  }
+  return StripTrailingSeparators(std::wstring(buffer.data(), length));
+}
+
+bool CreateDirectories(const std::wstring& directory) {
+  const std::wstring path = StripTrailingSeparators(NormalizeSeparators(directory));
+  size_t start = FirstCreatableIndex(path);
+  while (start < path.size()) {
+    const size_t separator = path.find(L'\\', start);
+    const std::wstring prefix = separator == std::wstring::npos ? path : path.substr(0, separator);
+    if (!prefix.empty()) {
+      // An existing directory is no error; the final test below decides.
+      CreateDirectoryW(ToLongPath(prefix).c_str(), nullptr);
+    }
+    if (separator == std::wstring::npos) {
+      break;
+    }
+    start = separator + 1;
+  }
+  return IsDirectory(path);
+}
+
+bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error) {
+  if (!IsDirectory(directory) && !CreateDirectories(directory)) {
+    SetFirstError(error, L"'" + directory + L"' cannot be created");
+    return false;
+  }
+  // Forward slashes mean nothing after the long-path prefix: the probe file is named in
+  // the canonical form, while messages keep the directory as given.
+  const std::wstring probe = ToLongPath(JoinPath(NormalizeSeparators(directory), kProbeFileName));
+  DWORD code = 0;
+  for (int attempt = 1; attempt <= kProbeAttempts; ++attempt) {
+    const HANDLE file =
+        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      DeleteFileW(probe.c_str());
+      return true;
+    }
+    code = GetLastError();
+    // Only another instance probing the same directory holds the probe file, and only
+    // for a moment; every other failure is the directory's answer.
+    if (code != ERROR_SHARING_VIOLATION || attempt == kProbeAttempts) {
+      break;
+    }
+    Sleep(kProbePauseMs);
+  }
+  SetFirstError(error,
+                L"'" + directory + L"' rejects writes (error " + DecimalText(static_cast<uint32_t>(code)) + L")");
+  return false;
+}
+
+WritableLocation ChooseWritableLocation(const std::wstring& preferred, const std::wstring& pluginName) {
+  WritableLocation location;
+  if (!preferred.empty()) {
+    std::wstring preferredError;
+    if (ProbeDirectoryWritable(preferred, &preferredError)) {
+      location.directory = StripTrailingSeparators(NormalizeSeparators(preferred));
+      return location;
+    }
+    location.errors = preferredError;
+  }
+  const std::wstring temp = TempDirectory();
+  if (temp.empty()) {
+    if (!location.errors.empty()) {
+      location.errors += L"; the system temporary directory is unavailable";
+    }
+    return location;
+  }
+  const std::wstring candidate = JoinPath(JoinPath(temp, kPluginsDirectoryName), pluginName);
+  std::wstring candidateError;
+  if (ProbeDirectoryWritable(candidate, &candidateError)) {
+    location.directory = candidate;
+    return location;
+  }
+  if (location.errors.empty()) {
+    location.errors = candidateError;
+  } else if (!candidateError.empty()) {
+    location.errors += L"; " + candidateError;
+  }
+  return location;
+}
+
+}  // namespace hv

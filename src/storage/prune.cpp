@@ -1,0 +1,135 @@
+#include "storage/prune.h"
+
+#include <windows.h>
+
+#include "options/options.h"
+#include "storage/path.h"
+#include "text/system_error.h"
+
+namespace hv {
+namespace {
+
+constexpr uint64_t kMaximumAge = 6048000000000ull;  // seven days in 100-ns units
+
+// Owns one directory search; closed once the search ends, whichever way.
+class ScopedSearch {
+ public:
+  explicit ScopedSearch(HANDLE handle) : handle_(handle) {}
+  ~ScopedSearch() { Close(); }
+  ScopedSearch(const ScopedSearch&) = delete;
+  ScopedSearch& operator=(const ScopedSearch&) = delete;
+
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  void Close() {
+    if (valid()) {
+      FindClose(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+    }
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+uint64_t FileTimeValue(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& ending) {
+  return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+// The directory with exactly one separator after it, also when it is a root.
+std::wstring WithSeparator(const std::wstring& directory) {
+  return !directory.empty() && directory.back() == L'\\' ? directory : directory + L"\\";
+}
+
+DirectoryEntry EntryOf(const WIN32_FIND_DATAW& data, const std::wstring& directory) {
+  DirectoryEntry entry;
+  entry.name = data.cFileName;
+  entry.fullPath = directory + entry.name;
+  entry.attributes = data.dwFileAttributes;
+  entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return entry;
+}
+
+}  // namespace
+
+bool ListDirectory(const std::wstring& directory, std::vector<DirectoryEntry>& listing, std::wstring* error) {
+  const std::wstring prefix = WithSeparator(StripTrailingSeparators(NormalizeSeparators(directory)));
+  const std::wstring pattern = ToLongPath(prefix + L"*");
+  WIN32_FIND_DATAW data;
+  ScopedSearch search(FindFirstFileW(pattern.c_str(), &data));
+  if (!search.valid()) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND) {
+      return true;
+    }
+    if (error != nullptr) {
+      *error = L"cannot enumerate '" + directory + L"': " + SystemErrorText(code);
+    }
+    return false;
+  }
+  for (;;) {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") {
+      listing.push_back(EntryOf(data, prefix));
+    }
+    if (!FindNextFileW(search.get(), &data)) {
+      break;
+    }
+  }
+  const DWORD code = GetLastError();
+  search.Close();
+  if (code == ERROR_NO_MORE_FILES) {
+    return true;
+  }
+  if (error != nullptr) {
+    *error = L"enumeration of '" + directory + L"' ended early: " + SystemErrorText(code);
+  }
+  return false;
+}
+
+void PruneOldDumps(const std::wstring& dumpDirectory) {
+  if (dumpDirectory.empty()) {
+    return;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t nowValue = FileTimeValue(now);
+  if (nowValue <= kMaximumAge) {
+    return;  // the cut-off would fall before the start of the time scale
+  }
+  const uint64_t cutOff = nowValue - kMaximumAge;
+
+  std::vector<DirectoryEntry> listing;
+  if (!ListDirectory(dumpDirectory, listing)) {
+    return;  // a partial listing is no basis for deleting anything
+  }
+  for (const DirectoryEntry& entry : listing) {
+    if (entry.directory || entry.reparsePoint) {
+      continue;
+    }
+    const std::wstring lowered = AsciiLower(entry.name);
+    if (!EndsWith(lowered, L".hextxt") && !EndsWith(lowered, L".tmp")) {
+      continue;
+    }
+    const std::wstring longPath = ToLongPath(entry.fullPath);
+    WIN32_FILE_ATTRIBUTE_DATA current;
+    if (!GetFileAttributesExW(longPath.c_str(), GetFileExInfoStandard, &current)) {
+      continue;  // vanished or out of reach since the listing
+    }
+    if (FileTimeValue(current.ftLastWriteTime) >= cutOff) {
+      continue;
+    }
+    if ((current.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      SetFileAttributesW(longPath.c_str(), current.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+    DeleteFileW(longPath.c_str());
+  }
+}
+
+}  // namespace hv
