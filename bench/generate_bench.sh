@@ -10,7 +10,7 @@ program="$build/generate-bench.exe"
 [[ -f "$program" ]] || { echo "no $program: build the generate-bench target first" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/hv-generate-bench.XXXXXX)
-mount -t tmpfs -o size=4g tmpfs "$work"
+mount -t tmpfs -o size=4g tmpfs "$work" || { rmdir "$work"; exit 1; }
 cleanup() {
   umount "$work" || umount -l "$work"
   rmdir "$work"
