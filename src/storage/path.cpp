@@ -156,7 +156,13 @@ bool ResolveFullPath(const std::wstring& path, std::wstring& fullPath) {
 }
 
 std::wstring InputFullPath(const std::wstring& input) {
-  const std::wstring plain = StripLongPathPrefix(NormalizeSeparators(input));
+  const std::wstring normalized = NormalizeSeparators(input);
+  const std::wstring plain = StripLongPathPrefix(normalized);
+  // A long-form path names its file exactly: resolving it would drop trailing dots and
+  // blanks and name another file, one that may not exist.
+  if (HasLongPathPrefix(normalized)) {
+    return StripTrailingSeparators(plain);
+  }
   std::wstring full;
   return ResolveFullPath(plain, full) ? full : plain;
 }

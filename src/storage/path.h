@@ -25,7 +25,8 @@ std::wstring FileNameOf(const std::wstring& path);
 bool ResolveFullPath(const std::wstring& path, std::wstring& fullPath);
 
 // The full path an input is known by: its dump name and the File line rest on it.
-// Falls back to the normalised path when the platform cannot resolve it.
+// A long-form input is taken as it stands, without the prefix; any other is resolved,
+// falling back to the normalised path when the platform cannot resolve it.
 std::wstring InputFullPath(const std::wstring& input);
 
 uint32_t GetPathAttributes(const std::wstring& path);

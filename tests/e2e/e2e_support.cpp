@@ -29,10 +29,10 @@ std::wstring Installation::ExpectedDumpPath(const std::wstring& dumpRoot, const 
   return JoinPath(JoinPath(dumpRoot, L"dumps"), DumpFileName(input, 64));
 }
 
-ProcessResult Installation::Run(const std::vector<std::wstring>& arguments) const {
+ProcessResult Installation::Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo) const {
   ProcessOptions options;
   options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + tempDirectory(), L"TEMP=" + tempDirectory(),
-                            L"LUMO_VIEWER_COPY_TO=" + viewerCopy()};
+                            L"LUMO_VIEWER_COPY_TO=" + (copyTo.empty() ? viewerCopy() : copyTo)};
   options.timeoutMs = 120000;
   return RunProcess(program(), arguments, options);
 }
