@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-// SSSE3 intrinsics, used only behind a run-time check of the CPU.
+// SSE2, which every x86-64 CPU has, and SSSE3, used only behind a run-time check of the CPU.
 #include <tmmintrin.h>
 
 #include "dump/report_rows.h"
@@ -109,13 +109,19 @@ inline void PutCells(char* row, const PairTable& table, const unsigned char* byt
   (std::memcpy(row + CellStart(K), table.pairs[bytes[K]], 2), ...);
 }
 
-template <size_t... K>
-inline void PutText(char* row, const unsigned char* bytes, std::index_sequence<K...>) {
-  ((row[kTextStart + K] = kDecode.text[bytes[K]]), ...);
+// The decode table for 16 bytes at once, in SSE2 (every x86-64 CPU has it): 0x20..0x7E
+// stay and everything else becomes '.', by one signed compare after moving the
+// printable range to the bottom of the signed bytes.
+inline __m128i DecodeText(__m128i data) {
+  const __m128i shifted = _mm_add_epi8(data, _mm_set1_epi8(0x60));
+  const __m128i printable = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(0xDF)), shifted);
+  return _mm_or_si128(_mm_and_si128(printable, data), _mm_andnot_si128(printable, _mm_set1_epi8('.')));
 }
 
-// Vector masks for the shuffle rows: which digit lands in each column of a 16-byte
-// block of the row (-1 leaves a zero for the OR with the spaces and bars).
+// The shuffle rows build the row as six 16-byte blocks (columns 1-16, 17-32, ... 81-96;
+// the last holds only 81-83). A pick mask says which digit of `low` (cells 0-7) or
+// `high` (cells 8-15) lands in each column; -1 leaves a zero for the fill mask to OR
+// the spaces and bars into.
 constexpr signed char kNo = -1;
 alignas(16) constexpr signed char kOffsetPick[16] = {0, 1, 2, 3, 4, 5, 6, 7, kNo, kNo, kNo, kNo, kNo, kNo, kNo, kNo};
 alignas(16) constexpr signed char kBlock0Pick[16] = {kNo, kNo, kNo, kNo, kNo, kNo, kNo, kNo,
@@ -142,6 +148,7 @@ __attribute__((target("ssse3"))) inline __m128i LoadMask(const signed char (&mas
   return _mm_load_si128(reinterpret_cast<const __m128i*>(mask));
 }
 
+// Asked once at start-up, so a row pays one predictable branch for the choice.
 const bool kShuffleRows = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
 
 }  // namespace
@@ -163,7 +170,8 @@ void AppendTableRow(std::string& output, uint64_t offset, const unsigned char* b
   if (count >= kBytesPerRow) {
     // Spelled out so that no optimisation level leaves a loop here.
     PutCells(row, table, bytes, std::make_index_sequence<kBytesPerRow>());
-    PutText(row, bytes, std::make_index_sequence<kBytesPerRow>());
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + kTextStart),
+                     DecodeText(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))));
   } else {
     for (size_t k = 0; k < count; ++k) {
       std::memcpy(row + CellStart(k), table.pairs[bytes[k]], 2);
@@ -194,11 +202,7 @@ __attribute__((target("ssse3"))) void AppendShuffleRow(std::string& output, uint
       _mm_unpacklo_epi8(_mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(offsetBytes, 4), nibble)),
                         _mm_shuffle_epi8(digits, _mm_and_si128(offsetBytes, nibble)));
 
-  // 0x20..0x7E stay, everything else becomes '.': one signed compare after moving
-  // the printable range to the bottom of the signed bytes.
-  const __m128i shifted = _mm_add_epi8(data, _mm_set1_epi8(0x60));
-  const __m128i printable = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(0xDF)), shifted);
-  const __m128i text = _mm_or_si128(_mm_and_si128(printable, data), _mm_andnot_si128(printable, _mm_set1_epi8('.')));
+  const __m128i text = DecodeText(data);
 
   alignas(16) char row[96];
   const __m128i block0 = _mm_or_si128(

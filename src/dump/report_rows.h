@@ -7,7 +7,8 @@
 
 namespace hv::rows {
 
-// Works for every count from 0 to 16 on every x86-64 CPU: digit-pair and decode tables.
+// Any count from 0 to 16, on every x86-64 CPU: digit pairs from a table, the text
+// column from a decode table or, for a full row, its SSE2 equivalent.
 void AppendTableRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
 // True when the CPU has the byte shuffles (SSSE3) that AppendShuffleRow needs.
