@@ -10,6 +10,7 @@
 #include "dump/generate.h"
 #include "dump/report.h"
 #include "storage/path.h"
+#include "support/fault_guards.h"
 #include "support/test_support.h"
 #include "text/system_error.h"
 
@@ -391,32 +392,10 @@ TEST_F(GenerateDumpTest, FailsAndDeletesTheTemporaryWhenTheRenameFails) {
   EXPECT_TRUE(IsDirectory(output_));
 }
 
-// A tiny file system mounted on a directory for the length of a test.
-class SmallDisk {
- public:
-  explicit SmallDisk(const std::wstring& directory) : unixPath_(test::UnixPathOf(directory)) {
-    mounted_ = !unixPath_.empty() && test::RunUnixShell("mkdir -p '" + unixPath_ + "' && mount -t tmpfs -o size=64k " +
-                                                        "tmpfs '" + unixPath_ + "'") == 0;
-  }
-  ~SmallDisk() {
-    if (mounted_) {
-      test::RunUnixShell("umount '" + unixPath_ + "' || umount -l '" + unixPath_ + "'");
-    }
-  }
-  SmallDisk(const SmallDisk&) = delete;
-  SmallDisk& operator=(const SmallDisk&) = delete;
-
-  bool mounted() const { return mounted_; }
-
- private:
-  std::string unixPath_;
-  bool mounted_ = false;
-};
-
 TEST_F(GenerateDumpTest, FailsOnAFullDiskAndKeepsThePreviousDump) {
   const std::wstring disk = scratch_.Join(L"small disk");
-  const SmallDisk mount(disk);
-  ASSERT_TRUE(mount.mounted());
+  const test::SmallDisk mount(disk, "64k");
+  ASSERT_TRUE(mount.ok());
   ASSERT_TRUE(test::WriteWholeFile(input_, RandomBytes(1048576, 10)));
   DumpRequest request = Request(1024);
   request.outputPath = disk + L"\\dump.hextxt";

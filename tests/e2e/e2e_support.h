@@ -12,18 +12,6 @@ namespace hv::test {
 
 std::string Repeat(char c, size_t count);
 
-// Runs a Linux command in the destructor: undoes a chattr or a mount on every path.
-class UnixUndo {
- public:
-  explicit UnixUndo(std::string command) : command_(std::move(command)) {}
-  ~UnixUndo() { RunUnixShell(command_); }
-  UnixUndo(const UnixUndo&) = delete;
-  UnixUndo& operator=(const UnixUndo&) = delete;
-
- private:
-  std::string command_;
-};
-
 class Installation {
  public:
   Installation();

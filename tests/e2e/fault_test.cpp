@@ -6,6 +6,7 @@
 
 #include "app/error_reporting.h"
 #include "e2e_support.h"
+#include "support/fault_guards.h"
 #include "storage/path.h"
 #include "text/encoding.h"
 
@@ -24,9 +25,8 @@ std::string ErrorLine(const std::wstring& message) {
 TEST(EndToEndFaults, AProgramDirectoryThatRefusesWritesSendsDumpsToTheTemporaryDirectory) {
   Installation install;
   const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::string app = UnixPathOf(install.appDirectory());
-  ASSERT_EQ(RunUnixShell("chattr +i " + Quoted(app)), 0);
-  UnixUndo undo("chattr -i " + Quoted(app));
+  const ImmutableDirectory app(install.appDirectory());
+  ASSERT_TRUE(app.ok());
 
   const ProcessResult run = install.RunOn(input);
   EXPECT_EQ(run.exitCode, 0u);
@@ -42,10 +42,9 @@ TEST(EndToEndFaults, AProgramDirectoryThatRefusesWritesSendsDumpsToTheTemporaryD
 TEST(EndToEndFaults, WhenBothLocationsRefuseTheMessageNamesBoth) {
   Installation install;
   const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::string app = UnixPathOf(install.appDirectory());
-  const std::string temp = UnixPathOf(install.tempDirectory());
-  ASSERT_EQ(RunUnixShell("chattr +i " + Quoted(app) + " " + Quoted(temp)), 0);
-  UnixUndo undo("chattr -i " + Quoted(app) + " " + Quoted(temp));
+  const ImmutableDirectory app(install.appDirectory());
+  const ImmutableDirectory temp(install.tempDirectory());
+  ASSERT_TRUE(app.ok() && temp.ok());
 
   const ProcessResult run = install.RunOn(input);
   EXPECT_EQ(run.exitCode, 1u);
@@ -57,34 +56,17 @@ TEST(EndToEndFaults, WhenBothLocationsRefuseTheMessageNamesBoth) {
   EXPECT_EQ(run.totalProcesses, 1u);
 }
 
-// A tmpfs mounted as the dumps directory, unmounted on every path.
-class FullDumpsDirectory {
- public:
-  FullDumpsDirectory(const Installation& install, const char* size) {
-    CreateDirectoryW(install.dumpsDirectory().c_str(), nullptr);
-    mountPoint_ = UnixPathOf(install.dumpsDirectory());
-    mounted_ = RunUnixShell("mount -t tmpfs -o size=" + std::string(size) + " tmpfs " + Quoted(mountPoint_)) == 0;
-  }
-  ~FullDumpsDirectory() {
-    if (mounted_) RunUnixShell("umount " + Quoted(mountPoint_));
-  }
-  bool mounted() const { return mounted_; }
-  // Takes every free byte, so that nothing more fits.
-  bool FillUp() const {
-    return RunUnixShell("dd if=/dev/zero of=" + Quoted(mountPoint_ + "/filler") + " bs=4k; test -s " +
-                        Quoted(mountPoint_ + "/filler")) == 0;
-  }
-
- private:
-  std::string mountPoint_;
-  bool mounted_ = false;
-};
+// Takes every free byte of a small disk, so that nothing more fits.
+bool FillUp(const SmallDisk& disk) {
+  const std::string filler = UnixPathOf(disk.path() + L"\\filler");
+  return RunUnixShell("dd if=/dev/zero of=" + Quoted(filler) + " bs=4k; test -s " + Quoted(filler)) == 0;
+}
 
 TEST(EndToEndFaults, AFullDiskLeavesTheOneLineWriteFailureReportInPlace) {
   Installation install;
   const std::wstring input = install.MakeInput(L"big.bin", std::string(1 << 20, 'A'));
-  FullDumpsDirectory disk(install, "64k");
-  ASSERT_TRUE(disk.mounted());
+  const SmallDisk disk(install.dumpsDirectory(), "64k");
+  ASSERT_TRUE(disk.ok());
 
   const ProcessResult run = install.RunOn(input, {L"--max-kb=1024"});
   EXPECT_EQ(run.exitCode, 0u);
@@ -106,9 +88,9 @@ TEST(EndToEndFaults, AFullDiskLeavesTheOneLineWriteFailureReportInPlace) {
 TEST(EndToEndFaults, WhenNothingFitsAtAllTheGenerationErrorIsReported) {
   Installation install;
   const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  FullDumpsDirectory disk(install, "64k");
-  ASSERT_TRUE(disk.mounted());
-  ASSERT_TRUE(disk.FillUp());
+  const SmallDisk disk(install.dumpsDirectory(), "64k");
+  ASSERT_TRUE(disk.ok());
+  ASSERT_TRUE(FillUp(disk));
 
   const ProcessResult run = install.RunOn(input);
   EXPECT_EQ(run.exitCode, 1u);

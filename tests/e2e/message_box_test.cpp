@@ -7,6 +7,7 @@
 #include <future>
 
 #include "e2e_support.h"
+#include "support/fault_guards.h"
 #include "storage/path.h"
 
 namespace hv::test {
@@ -85,10 +86,9 @@ class MessageBoxTest : public ::testing::Test {
 TEST_F(MessageBoxTest, ShowsTheWholeMessageWithItsLineBreaks) {
   Installation install;
   const std::wstring input = install.MakeInput(L"a.bin", "abc");
-  const std::string app = UnixPathOf(install.appDirectory());
-  const std::string temp = UnixPathOf(install.tempDirectory());
-  ASSERT_EQ(RunUnixShell("chattr +i '" + app + "' '" + temp + "'"), 0);
-  UnixUndo undo("chattr -i '" + app + "' '" + temp + "'");
+  const ImmutableDirectory app(install.appDirectory());
+  const ImmutableDirectory temp(install.tempDirectory());
+  ASSERT_TRUE(app.ok() && temp.ok());
 
   std::vector<std::wstring> shown;
   const ProcessResult run = RunAndDismiss(install, {input, install.viewer()}, L"", "message-box", shown);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "storage/atomic_writer.h"
-#include "storage/fault_guards.h"
+#include "support/fault_guards.h"
 #include "storage/path.h"
 #include "support/test_support.h"
 #include "text/system_error.h"

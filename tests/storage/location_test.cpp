@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "storage/fault_guards.h"
+#include "support/fault_guards.h"
 #include "storage/location.h"
 #include "storage/path.h"
 #include "support/test_support.h"
