@@ -1,11 +1,13 @@
 // How fast hex rows are rendered: megabytes of input turned into row text per second,
-// with the output emptied at 1 MiB as dump generation does.
+// with the output emptied at 1 MiB as dump generation does. Row renderers get 16 bytes
+// a call, chunk renderers a whole 64 KiB chunk.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,8 @@ constexpr size_t kRowText = 85;
 constexpr int kRuns = 7;
 
 using RowRenderer = void (*)(std::string&, uint64_t, const unsigned char*, uint64_t, bool);
+// Writes rows into room the caller made, as dump generation does, with no string to grow.
+using RawRenderer = void (*)(char*, uint64_t, const unsigned char*, uint64_t, bool);
 
 void TableRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   hv::rows::AppendTableRow(output, offset, bytes, count, uppercase);
@@ -44,18 +48,18 @@ std::vector<unsigned char> MakePattern() {
 
 // Folds the whole text into the checksum, so the work has an observable result.
 // Summing 8-byte words keeps this far cheaper than the rendering it guards.
-uint64_t Fold(uint64_t checksum, const std::string& output) {
-  const size_t words = output.size() / 8;
+uint64_t Fold(uint64_t checksum, const char* text, size_t size) {
+  const size_t words = size / 8;
   uint64_t sum = 0;
   for (size_t i = 0; i < words; ++i) {
     uint64_t word;
-    std::memcpy(&word, output.data() + i * 8, 8);
+    std::memcpy(&word, text + i * 8, 8);
     sum += word ^ (sum >> 29);
   }
-  for (size_t i = words * 8; i < output.size(); ++i) {
-    sum = sum * 31 + static_cast<unsigned char>(output[i]);
+  for (size_t i = words * 8; i < size; ++i) {
+    sum = sum * 31 + static_cast<unsigned char>(text[i]);
   }
-  return (checksum ^ sum) * 1099511628211ull ^ output.size();
+  return (checksum ^ sum) * 1099511628211ull ^ size;
 }
 
 double ThreadCpuSeconds() {
@@ -82,26 +86,49 @@ double Now() {
   return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-Run RenderAll(RowRenderer render, const std::vector<unsigned char>& pattern, bool uppercase, std::string& output) {
+struct Renderer {
+  const char* label;
+  RowRenderer render;
+  size_t bytesPerCall;
+  RawRenderer write = nullptr;  // used instead of `render` when set, a chunk a call
+};
+
+// The text so far: a string for the renderers that append, a plain buffer for the raw ones.
+struct Output {
+  std::string text;
+  std::unique_ptr<char[]> raw{new char[kFlushBytes + kChunkBytes / kRowBytes * kRowText]};
+  size_t rawSize = 0;
+};
+
+Run RenderAll(const Renderer& renderer, const std::vector<unsigned char>& pattern, bool uppercase, Output& output) {
   Run run;
   const double cpuStart = ThreadCpuSeconds();
   const double start = Now();
+  size_t& size = output.rawSize;
+  const auto fold = [&]() {
+    const size_t bytes = renderer.write ? size : output.text.size();
+    run.checksum = Fold(run.checksum, renderer.write ? output.raw.get() : output.text.data(), bytes);
+    run.textBytes += bytes;
+    output.text.clear();
+    size = 0;
+  };
   for (uint64_t offset = 0; offset < kInputBytes; offset += kChunkBytes) {
     const unsigned char* chunk = pattern.data() + offset % kPatternBytes;
-    for (size_t i = 0; i < kChunkBytes; i += kRowBytes) {
-      render(output, offset + i, chunk + i, kRowBytes, uppercase);
+    if (renderer.write) {
+      renderer.write(output.raw.get() + size, offset, chunk, kChunkBytes, uppercase);
+      size += hv::HexRowsSize(kChunkBytes);
+    } else {
+      for (size_t i = 0; i < kChunkBytes; i += renderer.bytesPerCall) {
+        renderer.render(output.text, offset + i, chunk + i, renderer.bytesPerCall, uppercase);
+      }
     }
-    if (output.size() >= kFlushBytes) {
+    if (size >= kFlushBytes || output.text.size() >= kFlushBytes) {
       const double foldStart = Now();
-      run.checksum = Fold(run.checksum, output);
+      fold();
       run.foldSeconds += Now() - foldStart;
-      run.textBytes += output.size();
-      output.clear();
     }
   }
-  run.checksum = Fold(run.checksum, output);
-  run.textBytes += output.size();
-  output.clear();
+  fold();
   run.seconds = Now() - start;
   run.cpuSeconds = ThreadCpuSeconds() - cpuStart;
   return run;
@@ -112,16 +139,17 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-bool Measure(const char* label, RowRenderer render, const std::vector<unsigned char>& pattern, bool uppercase) {
-  std::string output;
-  output.reserve(kFlushBytes + kChunkBytes / kRowBytes * kRowText);
-  RenderAll(render, pattern, uppercase, output);  // warm-up: pages in the tables and the buffer
+bool Measure(const Renderer& renderer, const std::vector<unsigned char>& pattern, bool uppercase) {
+  const char* label = renderer.label;
+  Output output;
+  output.text.reserve(kFlushBytes + kChunkBytes / kRowBytes * kRowText);
+  RenderAll(renderer, pattern, uppercase, output);  // warm-up: pages in the tables and the buffer
 
   const double inputMiB = static_cast<double>(kInputBytes) / static_cast<double>(kMiB);
   std::vector<double> rates, cpuRates;
   uint64_t checksum = 0;
   for (int i = 0; i < kRuns; ++i) {
-    const Run run = RenderAll(render, pattern, uppercase, output);
+    const Run run = RenderAll(renderer, pattern, uppercase, output);
     if (run.textBytes != kInputBytes / kRowBytes * kRowText || (i > 0 && run.checksum != checksum)) {
       std::printf("%s: wrong output (%llu bytes of text)\n", label, static_cast<unsigned long long>(run.textBytes));
       return false;
@@ -135,7 +163,7 @@ bool Measure(const char* label, RowRenderer render, const std::vector<unsigned c
     }
   }
   const auto [minRate, maxRate] = std::minmax_element(rates.begin(), rates.end());
-  std::printf("%-38s %s: median %5.0f MiB/s (min %5.0f, max %5.0f); per CPU second %5.0f MiB/s; checksum %016llx\n",
+  std::printf("%-42s %s: median %5.0f MiB/s (min %5.0f, max %5.0f); per CPU second %5.0f MiB/s; checksum %016llx\n",
               label, uppercase ? "uppercase" : "lowercase", Median(rates), *minRate, *maxRate,
               cpuRates.empty() ? 0.0 : Median(cpuRates), static_cast<unsigned long long>(checksum));
   return true;
@@ -149,12 +177,33 @@ int main() {
               kInputBytes / kMiB, kRuns, kRowBytes, kFlushBytes / kMiB);
   const char* dispatched =
       hv::rows::HasShuffleRows() ? "AppendHexRow (SSSE3 shuffle rows)" : "AppendHexRow (table rows: no SSSE3)";
+  const char* chunks = hv::rows::HasVbmiRows()      ? "AppendHexRows (AVX-512 VBMI, 4 rows)"
+                       : hv::rows::HasAvx2Rows()    ? "AppendHexRows (AVX2, 2 rows)"
+                       : hv::rows::HasShuffleRows() ? "AppendHexRows (SSSE3 shuffle rows)"
+                                                    : "AppendHexRows (table rows)";
+  struct Contender {
+    Renderer renderer;
+    bool available;
+  };
+  const Contender contenders[] = {
+      {{dispatched, hv::AppendHexRow, kRowBytes}, true},
+      {{"table rows (x86-64 baseline, SSE2)", TableRow, kRowBytes}, true},
+      {{chunks, hv::AppendHexRows, kChunkBytes}, true},
+      {{"WriteHexRows (room made, no zero fill)", nullptr, kChunkBytes, hv::WriteHexRows}, true},
+      {{"write: table rows (x86-64 baseline)", nullptr, kChunkBytes, hv::rows::WriteTableRows}, true},
+      {{"write: SSSE3 shuffle rows", nullptr, kChunkBytes, hv::rows::WriteShuffleRows}, hv::rows::HasShuffleRows()},
+      {{"write: AVX2, 2 rows a step", nullptr, kChunkBytes, hv::rows::WriteAvx2Rows}, hv::rows::HasAvx2Rows()},
+      {{"write: AVX-512 VBMI, 4 rows a step", nullptr, kChunkBytes, hv::rows::WriteVbmiRows}, hv::rows::HasVbmiRows()},
+  };
   bool ok = true;
-  for (bool uppercase : {true, false}) {
-    ok = Measure(dispatched, hv::AppendHexRow, pattern, uppercase) && ok;
-  }
-  for (bool uppercase : {true, false}) {
-    ok = Measure("table rows (x86-64 baseline, SSE2)", TableRow, pattern, uppercase) && ok;
+  for (const Contender& contender : contenders) {
+    if (!contender.available) {
+      std::printf("%-42s skipped: this CPU cannot run it\n", contender.renderer.label);
+      continue;
+    }
+    for (bool uppercase : {true, false}) {
+      ok = Measure(contender.renderer, pattern, uppercase) && ok;
+    }
   }
   return ok ? 0 : 1;
 }

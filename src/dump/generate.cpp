@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ constexpr uint64_t kChunkBytes = 65536;
 constexpr size_t kFlushThreshold = 0x100000;
 constexpr size_t kRowBytes = 85;
 // Pending stays below the threshold before a chunk, and one chunk adds at most this
-// much, so the string never grows once reserved.
+// much, so the pending text never grows once made.
 constexpr size_t kPendingCapacity = kFlushThreshold + (kChunkBytes / 16) * kRowBytes;
 
 constexpr DWORD kRecallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
@@ -42,6 +44,39 @@ class InputFile {
 
  private:
   HANDLE handle_;
+};
+
+// Rendered text not yet written. Unlike a std::string it grows without filling the new
+// bytes first, so the rows are written once, straight into it.
+class PendingText {
+ public:
+  explicit PendingText(size_t capacity) : data_(new char[capacity]), capacity_(capacity) {}
+
+  const char* data() const { return data_.get(); }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  void clear() { size_ = 0; }
+
+  void Append(const std::string& text) { std::memcpy(Extend(text.size()), text.data(), text.size()); }
+
+  // Room for `count` more bytes, counted as pending at once: the caller fills all of it.
+  char* Extend(size_t count) {
+    if (count > capacity_ - size_) {
+      const size_t capacity = std::max(size_ + count, 2 * capacity_);
+      std::unique_ptr<char[]> data(new char[capacity]);
+      std::memcpy(data.get(), data_.get(), size_);
+      data_ = std::move(data);
+      capacity_ = capacity;
+    }
+    char* const end = data_.get() + size_;
+    size_ += count;
+    return end;
+  }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t capacity_;
+  size_t size_ = 0;
 };
 
 bool IsOnlineOnlyCloudFile(const std::wstring& openPath, const CloudFileTest& cloudTest) {
@@ -88,7 +123,9 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
     return DumpResult{false, error};
   }
 
-  std::string pending = RenderReportHeader(displayPath, fileSize, shownBytes, request.maxKb, request.uppercase);
+  const std::string header = RenderReportHeader(displayPath, fileSize, shownBytes, request.maxKb, request.uppercase);
+  PendingText pending(header.size() + (fileSize == 0 ? 64 : kPendingCapacity));
+  pending.Append(header);
   const auto flush = [&]() {
     if (pending.empty()) {
       return true;
@@ -105,11 +142,9 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
   };
 
   if (fileSize == 0) {
-    pending += RenderFooter(FooterKind::Empty, fileSize, request.maxKb);
+    pending.Append(RenderFooter(FooterKind::Empty, fileSize, request.maxKb));
   } else {
-    pending.reserve(pending.size() + kPendingCapacity);
-    pending += "\r\n";
-    pending += RenderColumnHeader(request.uppercase);
+    pending.Append("\r\n" + RenderColumnHeader(request.uppercase));
 
     std::vector<unsigned char> buffer(kChunkBytes, 0);
     uint64_t position = 0;
@@ -145,9 +180,7 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
       if (count == 0) {
         break;
       }
-      for (uint64_t i = 0; i < count; i += 16) {
-        AppendHexRow(pending, position + i, buffer.data() + i, std::min<uint64_t>(count - i, 16), request.uppercase);
-      }
+      WriteHexRows(pending.Extend(HexRowsSize(count)), position, buffer.data(), count, request.uppercase);
       position += count;
       if (pending.size() >= kFlushThreshold && !flush()) {
         return abandon();
@@ -156,11 +189,10 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
     if (!flush()) {
       return abandon();
     }
-    pending += "\r\n";
     if (readFailed) {
-      pending += RenderReadErrorLine(failureOffset, failureMessage, request.uppercase);
+      pending.Append("\r\n" + RenderReadErrorLine(failureOffset, failureMessage, request.uppercase));
     } else {
-      pending += RenderFooter(SelectFooterKind(fileSize, capBytes), fileSize, request.maxKb);
+      pending.Append("\r\n" + RenderFooter(SelectFooterKind(fileSize, capBytes), fileSize, request.maxKb));
     }
   }
   if (!flush()) {

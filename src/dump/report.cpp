@@ -5,8 +5,9 @@
 #include <cstring>
 #include <utility>
 
-// SSE2, which every x86-64 CPU has, and SSSE3, used only behind a run-time check of the CPU.
-#include <tmmintrin.h>
+// SSE2, which every x86-64 CPU has; SSSE3, AVX2 and AVX-512 only behind run-time checks of
+// the CPU, in functions compiled for them alone.
+#include <immintrin.h>
 
 #include "dump/report_rows.h"
 #include "text/encoding.h"
@@ -15,6 +16,7 @@ namespace hv {
 namespace {
 
 constexpr size_t kLineWidth = 83;
+constexpr size_t kRowText = kLineWidth + 2;
 constexpr size_t kBytesPerRow = 16;
 constexpr size_t kOffsetDigits = 8;
 constexpr size_t kLeftBar = 65;
@@ -62,7 +64,7 @@ constexpr size_t CellStart(size_t cell) { return 13 + 3 * cell + (cell >= 8 ? 1 
 // A row with every cell and every text position blank; a short row keeps what it
 // does not overwrite.
 struct RowTemplate {
-  char text[kLineWidth];
+  char text[kRowText];
 };
 
 constexpr RowTemplate MakeRowTemplate() {
@@ -72,6 +74,8 @@ constexpr RowTemplate MakeRowTemplate() {
   }
   row.text[kLeftBar] = '|';
   row.text[kRightBar] = '|';
+  row.text[kLineWidth] = '\r';
+  row.text[kLineWidth + 1] = '\n';
   return row;
 }
 
@@ -118,10 +122,10 @@ inline __m128i DecodeText(__m128i data) {
   return _mm_or_si128(_mm_and_si128(printable, data), _mm_andnot_si128(printable, _mm_set1_epi8('.')));
 }
 
-// The shuffle rows build the row as six 16-byte blocks (columns 1-16, 17-32, ... 81-96;
-// the last holds only 81-83). A pick mask says which digit of `low` (cells 0-7) or
-// `high` (cells 8-15) lands in each column; -1 leaves a zero for the fill mask to OR
-// the spaces and bars into.
+// The shuffle rows build the row as 16-byte blocks (columns 1-16, 17-32, ... 65-80, then
+// 70-85 for the rest of the text, the bar and CR LF). A pick mask says which digit of
+// `low` (cells 0-7) or `high` (cells 8-15) lands in each column; -1 leaves a zero for the
+// fill mask to OR the spaces and bars into.
 constexpr signed char kNo = -1;
 alignas(16) constexpr signed char kOffsetPick[16] = {0, 1, 2, 3, 4, 5, 6, 7, kNo, kNo, kNo, kNo, kNo, kNo, kNo, kNo};
 alignas(16) constexpr signed char kBlock0Pick[16] = {kNo, kNo, kNo, kNo, kNo, kNo, kNo, kNo,
@@ -138,7 +142,6 @@ alignas(16) constexpr signed char kBlock3Pick[16] = {7,  kNo, 8,   9,  kNo, 10, 
                                                      12, 13,  kNo, 14, 15,  kNo, kNo, kNo};
 alignas(16) constexpr signed char kBlock3Fill[16] = {0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', ' ', ' '};
 alignas(16) constexpr signed char kBlock4Fill[16] = {' ', '|', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-alignas(16) constexpr signed char kBlock5Fill[16] = {0, 0, '|', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 // The masks above encode this layout; a change of geometry must revisit them.
 static_assert(CellStart(0) == 13 && CellStart(6) == 31 && CellStart(8) == 38 && CellStart(11) == 47 &&
@@ -150,15 +153,20 @@ __attribute__((target("ssse3"))) inline __m128i LoadMask(const signed char (&mas
 
 // Asked once at start-up, so a row pays one predictable branch for the choice.
 const bool kShuffleRows = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
+const bool kAvx2Rows = __builtin_cpu_supports("avx2");
+const bool kVbmiRows =
+    __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
 
-}  // namespace
+const PairTable& PairsFor(bool uppercase) { return uppercase ? kUpperPairs : kLowerPairs; }
 
-namespace rows {
+__attribute__((target("ssse3"))) inline __m128i DigitsFor(bool uppercase) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(uppercase ? kUpperDigits : kLowerDigits));
+}
 
-void AppendTableRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  const PairTable& table = uppercase ? kUpperPairs : kLowerPairs;
-  char row[kLineWidth];
-  std::memcpy(row, kBlankRow.text, kLineWidth);
+// One whole row line, CR LF included, written at `row`; any count from 0 to 16.
+inline void ComposeTableRow(char* row, uint64_t offset, const unsigned char* bytes, uint64_t count,
+                            const PairTable& table) {
+  std::memcpy(row, kBlankRow.text, kRowText);
 
   const uint32_t low = static_cast<uint32_t>(offset);
   std::memcpy(row + 0, table.pairs[(low >> 24) & 0xFF], 2);
@@ -178,16 +186,16 @@ void AppendTableRow(std::string& output, uint64_t offset, const unsigned char* b
       row[kTextStart + k] = kDecode.text[bytes[k]];
     }
   }
-
-  output.append(row, kLineWidth);
-  output.append(kLineEnd, 2);
 }
 
-bool HasShuffleRows() { return kShuffleRows; }
+// A full row line as six 16-byte stores at columns 1, 17, 33, 49, 65 and 70: the last
+// overlaps the one before so that nothing is stored past the row's 85 bytes.
+alignas(16) constexpr signed char kLastBlockFill[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, '|', '\r', '\n'};
+constexpr size_t kLastBlockStart = kRowText - 16;
+static_assert(kLastBlockStart + 13 == kRightBar && kLastBlockStart > kTextStart);
 
-__attribute__((target("ssse3"))) void AppendShuffleRow(std::string& output, uint64_t offset, const unsigned char* bytes,
-                                                       bool uppercase) {
-  const __m128i digits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(uppercase ? kUpperDigits : kLowerDigits));
+__attribute__((target("ssse3"))) inline void ComposeShuffleRow(char* row, uint64_t offset, const unsigned char* bytes,
+                                                               __m128i digits) {
   const __m128i nibble = _mm_set1_epi8(0x0F);
 
   // Every byte's two digits, high nibble first: cells 0-7 in `low`, 8-15 in `high`.
@@ -204,7 +212,6 @@ __attribute__((target("ssse3"))) void AppendShuffleRow(std::string& output, uint
 
   const __m128i text = DecodeText(data);
 
-  alignas(16) char row[96];
   const __m128i block0 = _mm_or_si128(
       _mm_or_si128(_mm_shuffle_epi8(offsetDigits, LoadMask(kOffsetPick)), _mm_shuffle_epi8(low, LoadMask(kBlock0Pick))),
       LoadMask(kBlock0Fill));
@@ -214,16 +221,273 @@ __attribute__((target("ssse3"))) void AppendShuffleRow(std::string& output, uint
       LoadMask(kBlock2Fill));
   const __m128i block3 = _mm_or_si128(_mm_shuffle_epi8(high, LoadMask(kBlock3Pick)), LoadMask(kBlock3Fill));
   const __m128i block4 = _mm_or_si128(_mm_slli_si128(text, 2), LoadMask(kBlock4Fill));
-  const __m128i block5 = _mm_or_si128(_mm_srli_si128(text, 14), LoadMask(kBlock5Fill));
-  _mm_store_si128(reinterpret_cast<__m128i*>(row + 0), block0);
-  _mm_store_si128(reinterpret_cast<__m128i*>(row + 16), block1);
-  _mm_store_si128(reinterpret_cast<__m128i*>(row + 32), block2);
-  _mm_store_si128(reinterpret_cast<__m128i*>(row + 48), block3);
-  _mm_store_si128(reinterpret_cast<__m128i*>(row + 64), block4);
-  _mm_store_si128(reinterpret_cast<__m128i*>(row + 80), block5);
+  const __m128i last = _mm_or_si128(_mm_srli_si128(text, 3), LoadMask(kLastBlockFill));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 0), block0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 16), block1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 32), block2);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 48), block3);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 64), block4);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + kLastBlockStart), last);
+}
 
+// Renderers of whole rows only, in place: `out` has room for `rows` row lines.
+using FullRowsRenderer = void (*)(char* out, uint64_t offset, const unsigned char* bytes, uint64_t rows,
+                                  bool uppercase);
+
+void RenderTableRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t rows, bool uppercase) {
+  const PairTable& table = PairsFor(uppercase);
+  for (uint64_t row = 0; row < rows; ++row) {
+    ComposeTableRow(out + row * kRowText, offset + row * kBytesPerRow, bytes + row * kBytesPerRow, kBytesPerRow, table);
+  }
+}
+
+__attribute__((target("ssse3"))) void RenderShuffleRows(char* out, uint64_t offset, const unsigned char* bytes,
+                                                        uint64_t rows, bool uppercase) {
+  const __m128i digits = DigitsFor(uppercase);
+  for (uint64_t row = 0; row < rows; ++row) {
+    ComposeShuffleRow(out + row * kRowText, offset + row * kBytesPerRow, bytes + row * kBytesPerRow, digits);
+  }
+}
+
+// The shuffle row in both 128-bit lanes at once: lane 0 holds one row, lane 1 the next.
+__attribute__((target("avx2"))) inline __m256i LoadMask2(const signed char (&mask)[16]) {
+  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(mask)));
+}
+
+__attribute__((target("avx2"))) inline void StoreLanes(char* first, char* second, __m256i block) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(first), _mm256_castsi256_si128(block));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(second), _mm256_extracti128_si256(block, 1));
+}
+
+__attribute__((target("avx2"))) void RenderAvx2Rows(char* out, uint64_t offset, const unsigned char* bytes,
+                                                    uint64_t rows, bool uppercase) {
+  const __m128i digits128 = DigitsFor(uppercase);
+  const __m256i digits = _mm256_broadcastsi128_si256(digits128);
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  uint64_t row = 0;
+  for (; row + 2 <= rows; row += 2) {
+    const uint32_t at = static_cast<uint32_t>(offset + row * kBytesPerRow);
+    const __m256i data = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + row * kBytesPerRow));
+    const __m256i highDigits = _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
+    const __m256i lowDigits = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
+    const __m256i low = _mm256_unpacklo_epi8(highDigits, lowDigits);
+    const __m256i high = _mm256_unpackhi_epi8(highDigits, lowDigits);
+
+    const __m256i offsetBytes = _mm256_set_epi32(0, 0, 0, static_cast<int>(__builtin_bswap32(at + 16)), 0, 0, 0,
+                                                 static_cast<int>(__builtin_bswap32(at)));
+    const __m256i offsetDigits =
+        _mm256_unpacklo_epi8(_mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(offsetBytes, 4), nibble)),
+                             _mm256_shuffle_epi8(digits, _mm256_and_si256(offsetBytes, nibble)));
+
+    const __m256i shifted = _mm256_add_epi8(data, _mm256_set1_epi8(0x60));
+    const __m256i printable = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0xDF)), shifted);
+    const __m256i text = _mm256_blendv_epi8(_mm256_set1_epi8('.'), data, printable);
+
+    char* first = out + row * kRowText;
+    char* second = first + kRowText;
+    StoreLanes(first, second,
+               _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(offsetDigits, LoadMask2(kOffsetPick)),
+                                               _mm256_shuffle_epi8(low, LoadMask2(kBlock0Pick))),
+                               LoadMask2(kBlock0Fill)));
+    StoreLanes(first + 16, second + 16,
+               _mm256_or_si256(_mm256_shuffle_epi8(low, LoadMask2(kBlock1Pick)), LoadMask2(kBlock1Fill)));
+    StoreLanes(first + 32, second + 32,
+               _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(low, LoadMask2(kBlock2PickLow)),
+                                               _mm256_shuffle_epi8(high, LoadMask2(kBlock2PickHigh))),
+                               LoadMask2(kBlock2Fill)));
+    StoreLanes(first + 48, second + 48,
+               _mm256_or_si256(_mm256_shuffle_epi8(high, LoadMask2(kBlock3Pick)), LoadMask2(kBlock3Fill)));
+    StoreLanes(first + 64, second + 64, _mm256_or_si256(_mm256_slli_si256(text, 2), LoadMask2(kBlock4Fill)));
+    StoreLanes(first + kLastBlockStart, second + kLastBlockStart,
+               _mm256_or_si256(_mm256_srli_si256(text, 3), LoadMask2(kLastBlockFill)));
+  }
+  if (row < rows) {
+    ComposeShuffleRow(out + row * kRowText, offset + row * kBytesPerRow, bytes + row * kBytesPerRow, digits128);
+  }
+}
+
+// Four rows (340 bytes of text) as six 64-byte stores; the last ends at the group's end
+// and overlaps the fifth, so nothing is stored past the group. Every byte of a store is
+// picked by one two-table byte permutation from the digits (the high-nibble digits of the
+// 64 input bytes, then the low-nibble ones) or from the rest (the 64 text characters,
+// then the offsets' high- and low-nibble digits and the fixed characters); a bit mask per
+// store says which of the two.
+constexpr size_t kGroupRows = 4;
+constexpr size_t kGroupText = kGroupRows * kRowText;
+constexpr size_t kGroupStores = 6;
+constexpr size_t GroupStoreStart(size_t store) { return store + 1 < kGroupStores ? 64 * store : kGroupText - 64; }
+constexpr unsigned char kRestOffsetHigh = 64;
+constexpr unsigned char kRestOffsetLow = 80;
+constexpr unsigned char kRestSpace = 96;
+constexpr unsigned char kRestBar = 97;
+constexpr unsigned char kRestCr = 98;
+constexpr unsigned char kRestLf = 99;
+alignas(64) constexpr char kRestFixed[64] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,    0,    0, 0, 0, 0, 0, 0, 0, 0,
+                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, ' ', '|', '\r', '\n', 0, 0, 0, 0, 0, 0, 0, 0,
+                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,    0,    0, 0, 0, 0, 0, 0};
+
+struct GroupPicks {
+  unsigned char index[kGroupStores][64];
+  uint64_t fromDigits[kGroupStores];
+};
+
+constexpr GroupPicks MakeGroupPicks() {
+  GroupPicks picks{};
+  for (size_t store = 0; store < kGroupStores; ++store) {
+    for (size_t i = 0; i < 64; ++i) {
+      const size_t at = GroupStoreStart(store) + i;
+      const size_t row = at / kRowText;
+      const size_t column = at % kRowText;
+      size_t index = kRestSpace;
+      bool digit = false;
+      if (column < kOffsetDigits) {
+        // A row's offset is a little-endian 32-bit lane: its first digit is the top nibble of byte 3.
+        const size_t byte = 4 * row + 3 - column / 2;
+        index = (column % 2 == 0 ? kRestOffsetHigh : kRestOffsetLow) + byte;
+      } else if (column == kLeftBar || column == kRightBar) {
+        index = kRestBar;
+      } else if (column == kLineWidth) {
+        index = kRestCr;
+      } else if (column == kLineWidth + 1) {
+        index = kRestLf;
+      } else if (column >= kTextStart && column < kRightBar) {
+        index = kBytesPerRow * row + (column - kTextStart);
+      } else {
+        for (size_t cell = 0; cell < kBytesPerRow; ++cell) {
+          if (column == CellStart(cell) || column == CellStart(cell) + 1) {
+            index = (column == CellStart(cell) ? 0 : 64) + kBytesPerRow * row + cell;
+            digit = true;
+          }
+        }
+      }
+      picks.index[store][i] = static_cast<unsigned char>(index);
+      if (digit) {
+        picks.fromDigits[store] |= uint64_t{1} << i;
+      }
+    }
+  }
+  return picks;
+}
+
+alignas(64) constexpr GroupPicks kGroupPicks = MakeGroupPicks();
+
+#define HV_VBMI_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+template <size_t Store>
+HV_VBMI_TARGET inline void StoreGroupPart(char* group, __m512i high, __m512i low, __m512i text, __m512i rest) {
+  const __m512i index = _mm512_load_si512(kGroupPicks.index[Store]);
+  const __m512i fromDigits = _mm512_permutex2var_epi8(high, index, low);
+  const __m512i fromRest = _mm512_permutex2var_epi8(text, index, rest);
+  _mm512_storeu_si512(group + GroupStoreStart(Store),
+                      _mm512_mask_blend_epi8(kGroupPicks.fromDigits[Store], fromRest, fromDigits));
+}
+
+template <size_t... Store>
+HV_VBMI_TARGET inline void StoreGroup(char* group, __m512i high, __m512i low, __m512i text, __m512i rest,
+                                      std::index_sequence<Store...>) {
+  (StoreGroupPart<Store>(group, high, low, text, rest), ...);
+}
+
+HV_VBMI_TARGET void RenderVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t rows,
+                                   bool uppercase) {
+  const __m128i digits128 = DigitsFor(uppercase);
+  const __m512i digits = _mm512_broadcast_i32x4(digits128);
+  const __m512i nibble = _mm512_set1_epi8(0x0F);
+  const __m128i nibble128 = _mm_set1_epi8(0x0F);
+  const __m512i fixed = _mm512_load_si512(kRestFixed);
+  const uint32_t start = static_cast<uint32_t>(offset);
+  // Only the low 32 bits of an offset are printed, so the lanes may wrap.
+  __m128i rowOffsets = _mm_setr_epi32(static_cast<int>(start), static_cast<int>(start + 16),
+                                      static_cast<int>(start + 32), static_cast<int>(start + 48));
+  const __m128i step = _mm_set1_epi32(static_cast<int>(kGroupRows * kBytesPerRow));
+  uint64_t row = 0;
+  for (; row + kGroupRows <= rows; row += kGroupRows) {
+    const __m512i data = _mm512_loadu_si512(bytes + row * kBytesPerRow);
+    const __m512i high = _mm512_shuffle_epi8(digits, _mm512_and_si512(_mm512_srli_epi16(data, 4), nibble));
+    const __m512i low = _mm512_shuffle_epi8(digits, _mm512_and_si512(data, nibble));
+    const __mmask64 printable =
+        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(data, _mm512_set1_epi8(0x20)), _mm512_set1_epi8(0x5F));
+    const __m512i text = _mm512_mask_blend_epi8(printable, _mm512_set1_epi8('.'), data);
+    const __m128i offsetHigh = _mm_shuffle_epi8(digits128, _mm_and_si128(_mm_srli_epi16(rowOffsets, 4), nibble128));
+    const __m128i offsetLow = _mm_shuffle_epi8(digits128, _mm_and_si128(rowOffsets, nibble128));
+    const __m512i rest = _mm512_inserti32x4(_mm512_inserti32x4(fixed, offsetHigh, 0), offsetLow, 1);
+    StoreGroup(out + row * kRowText, high, low, text, rest, std::make_index_sequence<kGroupStores>());
+    rowOffsets = _mm_add_epi32(rowOffsets, step);
+  }
+  for (; row < rows; ++row) {
+    ComposeShuffleRow(out + row * kRowText, offset + row * kBytesPerRow, bytes + row * kBytesPerRow, digits128);
+  }
+}
+
+#undef HV_VBMI_TARGET
+
+uint64_t RowsTextSize(uint64_t count) { return (count + kBytesPerRow - 1) / kBytesPerRow * kRowText; }
+
+// The full rows and the short last row, if any, in place.
+void WriteRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase,
+               FullRowsRenderer renderFullRows) {
+  const uint64_t fullRows = count / kBytesPerRow;
+  const uint64_t rest = count % kBytesPerRow;
+  renderFullRows(out, offset, bytes, fullRows, uppercase);
+  if (rest != 0) {
+    ComposeTableRow(out + fullRows * kRowText, offset + fullRows * kBytesPerRow, bytes + fullRows * kBytesPerRow, rest,
+                    PairsFor(uppercase));
+  }
+}
+
+// Grows the output once by the exact text, then writes the rows into it.
+void AppendRows(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase,
+                FullRowsRenderer renderFullRows) {
+  const size_t start = output.size();
+  output.resize(start + RowsTextSize(count));
+  WriteRows(output.data() + start, offset, bytes, count, uppercase, renderFullRows);
+}
+
+// The fastest renderer the CPU can run, chosen once.
+const FullRowsRenderer kFullRows = kVbmiRows      ? RenderVbmiRows
+                                   : kAvx2Rows    ? RenderAvx2Rows
+                                   : kShuffleRows ? RenderShuffleRows
+                                                  : RenderTableRows;
+
+}  // namespace
+
+namespace rows {
+
+void AppendTableRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  char row[kRowText];
+  ComposeTableRow(row, offset, bytes, count, PairsFor(uppercase));
   output.append(row, kLineWidth);
   output.append(kLineEnd, 2);
+}
+
+bool HasShuffleRows() { return kShuffleRows; }
+
+__attribute__((target("ssse3"))) void AppendShuffleRow(std::string& output, uint64_t offset, const unsigned char* bytes,
+                                                       bool uppercase) {
+  char row[kRowText];
+  ComposeShuffleRow(row, offset, bytes, DigitsFor(uppercase));
+  output.append(row, kLineWidth);
+  output.append(kLineEnd, 2);
+}
+
+void WriteTableRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  WriteRows(out, offset, bytes, count, uppercase, RenderTableRows);
+}
+
+void WriteShuffleRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  WriteRows(out, offset, bytes, count, uppercase, RenderShuffleRows);
+}
+
+bool HasAvx2Rows() { return kAvx2Rows; }
+
+void WriteAvx2Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  WriteRows(out, offset, bytes, count, uppercase, RenderAvx2Rows);
+}
+
+bool HasVbmiRows() { return kVbmiRows; }
+
+void WriteVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  WriteRows(out, offset, bytes, count, uppercase, RenderVbmiRows);
 }
 
 }  // namespace rows
@@ -263,6 +527,16 @@ void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* byt
   } else {
     rows::AppendTableRow(output, offset, bytes, count, uppercase);
   }
+}
+
+void AppendHexRows(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  AppendRows(output, offset, bytes, count, uppercase, kFullRows);
+}
+
+uint64_t HexRowsSize(uint64_t count) { return RowsTextSize(count); }
+
+void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  WriteRows(out, offset, bytes, count, uppercase, kFullRows);
 }
 
 FooterKind SelectFooterKind(uint64_t fileSize, uint64_t capBytes) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -304,6 +305,99 @@ TEST(HexRow, ShuffleAndTableRowsAgree) {
   }
   if (!rows::HasShuffleRows()) {
     GTEST_SKIP() << "no SSSE3 on this CPU: shuffle rows not compared";
+  }
+}
+
+// Each way of rendering many rows at once into room made for them, and whether this CPU
+// can run it.
+struct RowsPath {
+  const char* name;
+  bool (*available)();
+  void (*write)(char*, uint64_t, const unsigned char*, uint64_t, bool);
+};
+
+bool Always() { return true; }
+
+void PrintTo(const RowsPath& path, std::ostream* out) { *out << path.name; }
+
+const RowsPath kRowsPaths[] = {
+    {"Dispatched", Always, WriteHexRows},
+    {"Table", Always, rows::WriteTableRows},
+    {"Shuffle", rows::HasShuffleRows, rows::WriteShuffleRows},
+    {"Avx2", rows::HasAvx2Rows, rows::WriteAvx2Rows},
+    {"Vbmi", rows::HasVbmiRows, rows::WriteVbmiRows},
+};
+
+class HexRows : public testing::TestWithParam<RowsPath> {};
+
+std::vector<unsigned char> NoiseBytes(size_t size) {
+  std::vector<unsigned char> data(size);
+  uint64_t state = 0x9E3779B97F4A7C15ull;
+  for (unsigned char& byte : data) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    byte = static_cast<unsigned char>(state >> 56);
+  }
+  return data;
+}
+
+std::vector<uint64_t> RowCounts() {
+  std::vector<uint64_t> counts;
+  for (uint64_t count = 0; count <= 70; ++count) {
+    counts.push_back(count);
+  }
+  for (uint64_t count : {127, 128, 129, 143, 191, 192, 207, 1000, 1024}) {
+    counts.push_back(count);
+  }
+  return counts;
+}
+
+const uint64_t kRowOffsets[] = {0, 0x10, 0x7, 0x0000FFF0, 0xFFFFFFC8, 0x123456789ull};
+
+// The same bytes as one AppendHexRow per 16 bytes from the start, the last row short,
+// for every count up to a few groups of rows past one, offsets that are not multiples of
+// 16 or wrap past 32 bits, and any data; not one byte written outside the room given.
+TEST_P(HexRows, SameTextAsOneRowAtATimeAndNothingOutside) {
+  const RowsPath& path = GetParam();
+  if (!path.available()) {
+    GTEST_SKIP() << "this CPU cannot run the " << path.name << " rows";
+  }
+  const std::vector<unsigned char> data = NoiseBytes(1024 + 64);
+  const std::string guard(64, '\xA5');
+  for (bool uppercase : {true, false}) {
+    for (uint64_t offset : kRowOffsets) {
+      for (uint64_t count : RowCounts()) {
+        // Vary where the bytes start so each row sees other values and alignments.
+        const unsigned char* bytes = data.data() + (count * 13 + offset) % 64;
+        std::string expected;
+        for (uint64_t i = 0; i < count; i += 16) {
+          AppendHexRow(expected, offset + i, bytes + i, std::min<uint64_t>(count - i, 16), uppercase);
+        }
+        ASSERT_EQ(HexRowsSize(count), expected.size()) << count;
+        std::string room = guard + std::string(expected.size(), '\0') + guard;
+        path.write(room.data() + guard.size(), offset, bytes, count, uppercase);
+        ASSERT_EQ(room, guard + expected + guard)
+            << "count " << count << ", offset " << offset << (uppercase ? ", upper" : ", lower");
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, HexRows, testing::ValuesIn(kRowsPaths),
+                         [](const testing::TestParamInfo<RowsPath>& info) { return std::string(info.param.name); });
+
+// Appending puts the same rows after what the output already held.
+TEST(HexRowsAppend, ExtendsWhatTheOutputHeld) {
+  const std::vector<unsigned char> data = NoiseBytes(200);
+  for (uint64_t count : {0, 1, 16, 17, 64, 65, 200}) {
+    std::string expected = "before\r\n";
+    for (uint64_t i = 0; i < count; i += 16) {
+      AppendHexRow(expected, 0x30 + i, data.data() + i, std::min<uint64_t>(count - i, 16), false);
+    }
+    std::string actual = "before\r\n";
+    AppendHexRows(actual, 0x30, data.data(), count, false);
+    ASSERT_EQ(actual, expected) << count;
   }
 }
 
