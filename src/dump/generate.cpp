@@ -10,6 +10,7 @@
 
 #include "dump/report.h"
 #include "storage/atomic_writer.h"
+#include "storage/file_handle.h"
 #include "storage/path.h"
 #include "text/system_error.h"
 
@@ -27,24 +28,6 @@ constexpr DWORD kRecallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_D
 // No recall of remote content by the open itself.
 constexpr DWORD kOpenFlags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_NO_RECALL;
 constexpr uint32_t kErrorInvalidData = 13;
-
-class InputFile {
- public:
-  explicit InputFile(HANDLE handle) : handle_(handle) {}
-  ~InputFile() {
-    if (IsOpen()) {
-      CloseHandle(handle_);
-    }
-  }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // Rendered text not yet written. Unlike a std::string it grows without filling the new
 // bytes first, so the rows are written once, straight into it.
@@ -104,10 +87,10 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
     return WriteFileAtomically(request.temporaryPath, request.outputPath, RenderCloudFileReport(displayPath));
   }
 
-  const InputFile input(CreateFileW(openPath.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    kOpenFlags, nullptr));
-  if (!input.IsOpen()) {
+  const FileHandle input(CreateFileW(openPath.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     kOpenFlags, nullptr));
+  if (!input.valid()) {
     return WriteOpenErrorReport(request, displayPath, GetLastError());
   }
   LARGE_INTEGER size{};

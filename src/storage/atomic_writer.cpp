@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "storage/file_handle.h"
 #include "storage/path.h"
 #include "text/system_error.h"
 
@@ -13,25 +14,6 @@ namespace {
 constexpr int kRenameAttempts = 3;
 constexpr DWORD kRenamePauseMs = 50;
 constexpr uint64_t kLargestWrite = 0xFFFFFFFFu;
-
-// Owns one file handle for the length of a function.
-class ScopedFile {
- public:
-  explicit ScopedFile(HANDLE handle) : handle_(handle) {}
-  ~ScopedFile() {
-    if (valid()) {
-      CloseHandle(handle_);
-    }
-  }
-  ScopedFile(const ScopedFile&) = delete;
-  ScopedFile& operator=(const ScopedFile&) = delete;
-
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // One WriteFile per call while the count fits its 32-bit parameter; only a larger
 // count is split. A short write stops at once.
@@ -166,7 +148,7 @@ DumpResult WriteFileAtomically(const std::wstring& temporaryPath, const std::wst
 DumpResult WriteFileDirect(const std::wstring& path, const std::string& content) {
   DumpResult result;
   ClearReadOnlyAttribute(path);
-  const ScopedFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE,
+  const FileHandle file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
