@@ -223,12 +223,6 @@ TEST(EndToEnd, OldDumpsArePrunedAfterASuccessfulRun) {
   EXPECT_TRUE(FileExists(install.ExpectedDumpPath(install.appDirectory(), input)));
 }
 
-}  // namespace
-}  // namespace hv::test
-
-namespace hv::test {
-namespace {
-
 TEST(EndToEnd, TheCommandLineIsSplitAsThePlatformSplitsIt) {
   Installation install;
   // Quoted empty arguments are arguments: three positionals here.
@@ -243,6 +237,21 @@ TEST(EndToEnd, TheCommandLineIsSplitAsThePlatformSplitsIt) {
   run = RunCommandLine(L"\"" + install.program() + L"\" \"--max-kb 5\" a b", options);
   EXPECT_EQ(run.exitCode, 2u);
   EXPECT_EQ(run.standardError, "Lumo Hex View Error: Invalid arguments: unknown option: --max-kb 5\r\n");
+}
+
+TEST(StandInViewer, ReportsATimeOutClearly) {
+  Installation install;
+  const std::wstring never = install.root() + L"\\never.hextxt";
+  ProcessOptions options;
+  options.environmentSet = {L"LUMO_VIEWER_COPY_TO=" + install.viewerCopy()};
+  const ProcessResult run =
+      RunProcess(install.viewer(), {L"--wait-file", L"--wait-timeout=200", L"--", never}, options);
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 3u);
+  const std::string message = "stand-in viewer: timed out after 200 ms waiting for '" + Utf8(never) + "'\r\n";
+  EXPECT_EQ(run.standardError, message);
+  EXPECT_EQ(ReadWholeFile(install.viewerCopy() + L".timeout"), message);
+  EXPECT_FALSE(FileExists(install.viewerCopy()));
 }
 
 }  // namespace
