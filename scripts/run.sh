@@ -10,7 +10,7 @@ source scripts/wine-env.sh
 work="$PWD/build/run"
 mkdir -p "$work"
 if (($# > 0)); then
-  input="$(realpath "$1")"
+  input="$(realpath -m "$1")"
   shift
 else
   input="$work/sample.bin"
