@@ -8,21 +8,16 @@
 namespace hv {
 namespace {
 
-TEST(WideToUtf8, EncodesEveryPlane) {
-  struct Case {
+TEST(WideToUtf8, EncodesEveryPlaneAndReplacesUnpairedSurrogates) {
+  const struct {
     std::wstring input;
     std::string bytes;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {L"", ""},
-      {L"A", "A"},
       {L"\u00E9", "\xC3\xA9"},
       {L"\u20AC", "\xE2\x82\xAC"},
       {L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
-      {std::wstring(L"\xD800") + L"A",
-       "\xEF\xBF\xBD"
-       "A"},
-      {std::wstring(L"x\xDC00"), "x\xEF\xBF\xBD"},
+      {std::wstring(1, L'\xD800') + L"A", "\357\277\275A"},  // EF BF BD, then A
       {std::wstring(L"a\0b", 3), std::string("a\0b", 3)},
   };
   for (const auto& c : cases) {
@@ -32,9 +27,8 @@ TEST(WideToUtf8, EncodesEveryPlane) {
 
 TEST(WideToAnsi, SubstitutesWhatTheCodePageLacks) {
   EXPECT_EQ(WideToAnsi(L""), "");
-  EXPECT_EQ(WideToAnsi(L"plain text"), "plain text");
-  // A supplementary character is never in an ANSI code page: one or two substitutes
-  // stand in its place and the text around it is kept.
+  // A supplementary character is in no ANSI code page: substitutes stand in its place
+  // and the text around it is kept.
   const std::string converted = WideToAnsi(L"a\xD83D\xDE00z");
   ASSERT_GE(converted.size(), 3u);
   EXPECT_EQ(converted.front(), 'a');
@@ -42,33 +36,21 @@ TEST(WideToAnsi, SubstitutesWhatTheCodePageLacks) {
   EXPECT_EQ(converted.find('\0'), std::string::npos);
 }
 
-TEST(DecimalText, RendersEveryWidth) {
+TEST(DecimalText, RendersEveryWidthAndSign) {
   EXPECT_EQ(DecimalText(uint32_t{0}), L"0");
   EXPECT_EQ(DecimalText(uint32_t{4294967295u}), L"4294967295");
-  EXPECT_EQ(DecimalText(uint32_t{0x80070005u}), L"2147942405");
   EXPECT_EQ(DecimalText(uint64_t{18446744073709551615ull}), L"18446744073709551615");
   EXPECT_EQ(DecimalText(int64_t{-1}), L"-1");
-  EXPECT_EQ(DecimalText(int64_t{30000}), L"30000");
   EXPECT_EQ(DecimalText(INT64_MIN), L"-9223372036854775808");
-  EXPECT_EQ(DecimalText(INT64_MAX), L"9223372036854775807");
 }
 
-TEST(SystemErrorText, TrimsThePlatformTextAndAppendsTheCode) {
+TEST(SystemErrorText, TrimsThePlatformTextOrGivesTheBareCode) {
   const std::wstring text = SystemErrorText(ERROR_ACCESS_DENIED);
-  ASSERT_GT(text.size(), 4u);
+  ASSERT_GT(text.size(), 5u);
   EXPECT_EQ(text.substr(text.size() - 4), L" (5)");
-  for (wchar_t c : {L' ', L'\r', L'\n', L'\t'}) {
-    EXPECT_NE(text.front(), c);
-  }
-  const std::wstring body = text.substr(0, text.size() - 4);
-  EXPECT_NE(body.back(), L'\n');
-  EXPECT_NE(body.back(), L'\r');
-  EXPECT_NE(body.back(), L' ');
-}
-
-TEST(SystemErrorText, AnUnknownCodeIsItsDigitsAlone) {
+  EXPECT_EQ(std::wstring(L" \t\r\n\f\v").find(text.front()), std::wstring::npos);
+  EXPECT_EQ(std::wstring(L" \t\r\n\f\v").find(text[text.size() - 5]), std::wstring::npos);
   EXPECT_EQ(SystemErrorText(0xFFFFFFFFu), L"4294967295");
-  EXPECT_EQ(SystemErrorText(0x2FFFFFFFu), L"805306367");
 }
 
 TEST(FileErrorText, ShortWordsForTheUsualCodes) {
@@ -78,7 +60,6 @@ TEST(FileErrorText, ShortWordsForTheUsualCodes) {
   EXPECT_EQ(FileErrorText(32), L"file is locked by another process");
   EXPECT_EQ(FileErrorText(33), L"file is locked by another process");
   EXPECT_EQ(FileErrorText(1), SystemErrorText(1));
-  EXPECT_EQ(FileErrorText(80), SystemErrorText(80));
 }
 
 }  // namespace
