@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
-#include <thread>
 
 #include "support/fault_guards.h"
 #include "storage/location.h"
@@ -19,12 +19,6 @@ using test::ScratchDirectory;
 using test::WriteWholeFile;
 
 constexpr wchar_t kProbeFile[] = L".lumo-write-probe";
-
-std::wstring PlatformTempDirectory() {
-  wchar_t buffer[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-  return std::wstring(buffer, length);
-}
 
 // A plug-in name of this test's own, so the shared LumoControlPlugins directory of the
 // prefix is only ever touched below a name nobody else uses.
@@ -67,73 +61,41 @@ class TempPathUnavailable {
   std::wstring saved_;
 };
 
-int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-}
-
 TEST(TempDirectory, IsThePlatformsWithoutTrailingSeparator) {
-  const std::wstring temp = TempDirectory();
-  ASSERT_FALSE(temp.empty());
-  EXPECT_NE(temp.back(), L'\\');
-  EXPECT_EQ(temp + L"\\", PlatformTempDirectory());
-  EXPECT_TRUE(IsDirectory(temp));
-}
-
-TEST(TempDirectory, IsEmptyWhenThePlatformHasNone) {
-  TempPathUnavailable unavailable;
-  EXPECT_EQ(TempDirectory(), L"");
+  wchar_t platform[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, platform);
+  EXPECT_EQ(TempDirectory() + L"\\", std::wstring(platform, length));
 }
 
 TEST(CreateDirectories, CreatesEveryMissingLevel) {
   ScratchDirectory scratch;
+  const test::CurrentDirectory inScratch(scratch.path());
+  ASSERT_TRUE(inScratch.changed());
+  std::wstring slashed = scratch.Join(L"s\\t");
+  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
   const struct {
     std::wstring argument;
     std::wstring created;
   } cases[] = {
       {scratch.Join(L"a\\b\\c"), scratch.Join(L"a\\b\\c")},
       {scratch.Join(L"a\\b\\c"), scratch.Join(L"a\\b\\c")},  // already there
-      {NormalizeSeparators(scratch.Join(L"f/g")) + L"\\\\", scratch.Join(L"f\\g")},
+      {scratch.Join(L"f\\g") + L"\\\\", scratch.Join(L"f\\g")},
+      {slashed, scratch.Join(L"s\\t")},
+      {L"rel\\sub", scratch.Join(L"rel\\sub")},
   };
   for (const auto& c : cases) {
     EXPECT_TRUE(CreateDirectories(c.argument)) << test::Utf8(c.argument);
     EXPECT_TRUE(IsDirectory(c.created)) << test::Utf8(c.created);
   }
-  std::wstring slashed = scratch.Join(L"s\\t");
-  for (wchar_t& c : slashed) {
-    if (c == L'\\') c = L'/';
-  }
-  EXPECT_TRUE(CreateDirectories(slashed));
-  EXPECT_TRUE(IsDirectory(scratch.Join(L"s\\t")));
-}
-
-TEST(CreateDirectories, CreatesARelativePathBelowTheCurrentDirectory) {
-  ScratchDirectory scratch;
-  wchar_t saved[MAX_PATH + 1];
-  const DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, saved);
-  ASSERT_GT(length, 0u);
-  ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
-  const bool created = CreateDirectories(L"rel\\sub");
-  SetCurrentDirectoryW(saved);
-  EXPECT_TRUE(created);
-  EXPECT_TRUE(IsDirectory(scratch.Join(L"rel\\sub")));
-}
-
-TEST(ProbeDirectoryWritable, CreatesTheDirectoryAndLeavesNoProbeBehind) {
-  ScratchDirectory scratch;
-  const std::wstring directory = scratch.Join(L"root\\dumps");
-  std::wstring error;
-  EXPECT_TRUE(ProbeDirectoryWritable(directory, &error));
-  EXPECT_EQ(error, L"");
-  EXPECT_TRUE(IsDirectory(directory));
-  EXPECT_TRUE(test::ListNames(directory).empty());
-  EXPECT_TRUE(ProbeDirectoryWritable(directory));
 }
 
 TEST(ProbeDirectoryWritable, OverwritesAndDeletesALeftoverProbeFile) {
   ScratchDirectory scratch;
   ASSERT_TRUE(WriteWholeFile(scratch.Join(kProbeFile), "left by a crashed run"));
-  EXPECT_TRUE(ProbeDirectoryWritable(scratch.path()));
-  EXPECT_FALSE(FileExists(scratch.Join(kProbeFile)));
+  std::wstring error;
+  EXPECT_TRUE(ProbeDirectoryWritable(scratch.path(), &error));
+  EXPECT_EQ(error, L"");
+  EXPECT_TRUE(test::ListNames(scratch.path()).empty());
 }
 
 TEST(ProbeDirectoryWritable, WordsARefusingAndAnUncreatableDirectory) {
@@ -149,73 +111,55 @@ TEST(ProbeDirectoryWritable, WordsARefusingAndAnUncreatableDirectory) {
   error.clear();
   EXPECT_FALSE(ProbeDirectoryWritable(below, &error));
   EXPECT_EQ(error, L"'" + below + L"' cannot be created");
-  EXPECT_FALSE(ProbeDirectoryWritable(below));
 
   // The first failure is the one kept.
-  error = L"earlier failure";
   EXPECT_FALSE(ProbeDirectoryWritable(locked.path(), &error));
-  EXPECT_EQ(error, L"earlier failure");
+  EXPECT_EQ(error, L"'" + below + L"' cannot be created");
 }
 
-TEST(ProbeDirectoryWritable, WaitsOutAnotherInstanceProbingTheSameDirectory) {
-  ScratchDirectory scratch;
-  test::FileHolder holder(scratch.Join(kProbeFile), L"none");
-  ASSERT_TRUE(holder.holding());
-  // The other instance lets go well before the last attempt 100 ms on.
-  std::thread release([&holder] {
-    Sleep(25);
-    holder.Release();
-  });
-  std::wstring error;
-  const bool writable = ProbeDirectoryWritable(scratch.path(), &error);
-  release.join();
-  EXPECT_TRUE(writable);
-  EXPECT_EQ(error, L"");
-  EXPECT_FALSE(FileExists(scratch.Join(kProbeFile)));
-}
-
-TEST(ProbeDirectoryWritable, GivesUpOnAProbeFileHeldForLong) {
-  ScratchDirectory scratch;
-  test::FileHolder holder(scratch.Join(kProbeFile), L"none");
-  ASSERT_TRUE(holder.holding());
-  std::wstring error;
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(ProbeDirectoryWritable(scratch.path(), &error));
-  EXPECT_GE(MillisecondsSince(start), 90);  // three attempts, two pauses of 50 ms
-  EXPECT_EQ(error, L"'" + scratch.path() + L"' rejects writes (error 32)");
-}
-
-TEST(ChooseWritableLocation, TakesAWritablePreferredDirectoryAsItsRoot) {
-  ScratchDirectory scratch;
-  PluginCandidate candidate;
-  std::wstring preferred = scratch.Join(L"program\\");
-  for (wchar_t& c : preferred) {
-    if (c == L'\\') c = L'/';
+// Another instance probing the same directory holds the probe file without sharing: the
+// probe tries three times, 50 ms apart, so a hold of 25 ms is waited out and a long one is not.
+TEST(ProbeDirectoryWritable, WaitsOutAShortHoldOfTheProbeFileOnly) {
+  for (const uint32_t holdMs : {25u, 60000u}) {
+    SCOPED_TRACE(holdMs);
+    ScratchDirectory scratch;
+    test::FileHolder holder(scratch.Join(kProbeFile), L"none", holdMs);
+    ASSERT_TRUE(holder.holding());
+    std::wstring error;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ProbeDirectoryWritable(scratch.path(), &error), holdMs < 100);
+    if (holdMs < 100) {
+      EXPECT_EQ(error, L"");
+      EXPECT_FALSE(FileExists(scratch.Join(kProbeFile)));
+    } else {
+      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+      EXPECT_EQ(error, L"'" + scratch.path() + L"' rejects writes (error 32)");
+    }
   }
-  const WritableLocation location = ChooseWritableLocation(preferred + L"/", candidate.name());
-  EXPECT_EQ(location.directory, scratch.Join(L"program"));
-  EXPECT_EQ(location.errors, L"");
-  EXPECT_TRUE(IsDirectory(scratch.Join(L"program")));
-  EXPECT_FALSE(IsDirectory(candidate.path()));  // the fallback was never probed
 }
 
-TEST(ChooseWritableLocation, FallsBackToTheTemporaryCandidate) {
+TEST(ChooseWritableLocation, TakesThePreferredDirectoryOrFallsBack) {
   ScratchDirectory scratch;
-  test::ImmutableDirectory locked(scratch.Join(L"program"));
+  test::ImmutableDirectory locked(scratch.Join(L"locked"));
   ASSERT_TRUE(locked.ok());
-  {
-    PluginCandidate candidate;
-    const WritableLocation location = ChooseWritableLocation(locked.path(), candidate.name());
-    EXPECT_EQ(location.directory, candidate.path());
-    EXPECT_EQ(location.errors, L"'" + locked.path() + L"' rejects writes (error 5)");
-    EXPECT_TRUE(IsDirectory(candidate.path()));
-    EXPECT_TRUE(test::ListNames(candidate.path()).empty());
-  }
-  {
-    PluginCandidate candidate;
-    const WritableLocation location = ChooseWritableLocation(L"", candidate.name());
-    EXPECT_EQ(location.directory, candidate.path());
-    EXPECT_EQ(location.errors, L"");
+  PluginCandidate candidate;
+  std::wstring writable = scratch.Join(L"program\\") + L"\\";
+  std::replace(writable.begin(), writable.end(), L'\\', L'/');
+  const struct {
+    std::wstring preferred, directory, errors;
+  } cases[] = {
+      {writable, scratch.Join(L"program"), L""},
+      {locked.path(), candidate.path(), L"'" + locked.path() + L"' rejects writes (error 5)"},
+      {L"", candidate.path(), L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.preferred));
+    const WritableLocation location = ChooseWritableLocation(c.preferred, candidate.name());
+    EXPECT_EQ(location.directory, c.directory);
+    EXPECT_EQ(location.errors, c.errors);
+    // The fallback is probed only when needed, and no probe file stays behind.
+    EXPECT_EQ(IsDirectory(candidate.path()), c.directory == candidate.path());
+    EXPECT_TRUE(test::ListNames(c.directory).empty());
   }
 }
 
@@ -223,38 +167,22 @@ TEST(ChooseWritableLocation, JoinsTheFailuresOfBothCandidates) {
   ScratchDirectory scratch;
   test::ImmutableDirectory locked(scratch.Join(L"program"));
   ASSERT_TRUE(locked.ok());
+  const std::wstring refused = L"'" + locked.path() + L"' rejects writes (error 5)";
   PluginCandidate candidate;
   ASSERT_TRUE(CreateDirectories(ParentDirectory(candidate.path())));
   ASSERT_TRUE(WriteWholeFile(candidate.path(), "a file where the directory belongs"));
 
   WritableLocation location = ChooseWritableLocation(locked.path(), candidate.name());
   EXPECT_EQ(location.directory, L"");
-  EXPECT_EQ(location.errors,
-            L"'" + locked.path() + L"' rejects writes (error 5); '" + candidate.path() + L"' cannot be created");
+  EXPECT_EQ(location.errors, refused + L"; '" + candidate.path() + L"' cannot be created");
 
-  location = ChooseWritableLocation(L"", candidate.name());
-  EXPECT_EQ(location.directory, L"");
-  EXPECT_EQ(location.errors, L"'" + candidate.path() + L"' cannot be created");
-}
-
-TEST(ChooseWritableLocation, NotesAMissingTemporaryDirectoryOnlyAfterAFailure) {
-  ScratchDirectory scratch;
-  test::ImmutableDirectory locked(scratch.Join(L"program"));
-  ASSERT_TRUE(locked.ok());
-  const std::wstring writable = scratch.Join(L"writable");
+  // Without a temporary directory there is no second candidate to try.
   TempPathUnavailable unavailable;
-
-  WritableLocation location = ChooseWritableLocation(locked.path(), L"hex-viewer");
+  EXPECT_EQ(TempDirectory(), L"");
+  location = ChooseWritableLocation(locked.path(), L"hex-viewer");
   EXPECT_EQ(location.directory, L"");
-  EXPECT_EQ(location.errors,
-            L"'" + locked.path() + L"' rejects writes (error 5); the system temporary directory is unavailable");
-
+  EXPECT_EQ(location.errors, refused + L"; the system temporary directory is unavailable");
   location = ChooseWritableLocation(L"", L"hex-viewer");
-  EXPECT_EQ(location.directory, L"");
-  EXPECT_EQ(location.errors, L"");
-
-  location = ChooseWritableLocation(writable, L"hex-viewer");
-  EXPECT_EQ(location.directory, writable);
   EXPECT_EQ(location.errors, L"");
 }
 

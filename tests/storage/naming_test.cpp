@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -34,16 +35,11 @@ std::wstring RootOfLength(size_t length) {
   return root;
 }
 
-TEST(Fnv1aHash, MatchesTheReferenceValues) {
+TEST(PathHash, MatchesTheReferenceValuesWithoutFoldingCase) {
   EXPECT_EQ(Fnv1aHash(L""), 0xcbf29ce484222325ull);
-  EXPECT_EQ(Fnv1aHash(L"abc"), 0xe71fa2190541574bull);
+  EXPECT_EQ(Fnv1aHash(L"abc"), 0xe71fa2190541574bull);  // not the UTF-16LE byte-wise 0xcec64e155111225d
   EXPECT_EQ(Fnv1aHash(L"\u20AC"), 0xaf44214c85cc01cbull);
-  EXPECT_NE(Fnv1aHash(L"abc"), 0xcec64e155111225dull);  // the UTF-16LE byte-wise value
-}
-
-TEST(PathHash, HashesTheFullPathWithoutFoldingCase) {
   EXPECT_EQ(PathHash(L""), 0xcbf29ce484222325ull);  // nothing to resolve: hashed as it stands
-  EXPECT_EQ(PathHash(L"C:\\data\\report.pdf"), Fnv1aHash(L"C:\\data\\report.pdf"));
   EXPECT_EQ(PathHash(L"C:\\data\\dir\\"), Fnv1aHash(L"C:\\data\\dir"));
   EXPECT_NE(PathHash(L"C:\\data\\Report.pdf"), PathHash(L"C:\\data\\report.pdf"));
 }
@@ -53,71 +49,38 @@ TEST(DumpFileName, IsTheSameForEverySpellingOfOneFile) {
   ASSERT_TRUE(CreateDirectoryW(scratch.Join(L"sub").c_str(), nullptr));
   const std::wstring absolute = scratch.Join(L"sub\\input.bin");
   ASSERT_TRUE(test::WriteWholeFile(absolute, "data"));
-  const std::wstring expected = Hex(Fnv1aHash(absolute)) + L" - input.bin.hextxt";
-
-  wchar_t saved[MAX_PATH + 1];
-  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH + 1, saved), 0u);
-  ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
-  const std::wstring relative = DumpFileName(L"sub\\input.bin", 64);
-  const std::wstring relativeSlashed = DumpFileName(L"./sub/input.bin", 64);
-  SetCurrentDirectoryW(saved);
-
   std::wstring slashed = absolute;
-  for (wchar_t& c : slashed) {
-    if (c == L'\\') c = L'/';
-  }
-  EXPECT_EQ(relative, expected);
-  EXPECT_EQ(relativeSlashed, expected);
-  EXPECT_EQ(DumpFileName(absolute, 64), expected);
-  EXPECT_EQ(DumpFileName(slashed, 64), expected);
-  EXPECT_EQ(DumpFileName(L"\\\\?\\" + absolute, 64), expected);
-  EXPECT_EQ(DumpFileName(scratch.Join(L"sub\\..\\sub\\input.bin"), 64), expected);
-}
-
-TEST(DumpFileName, JoinsDigitsSeparatorStemAndExtension) {
-  EXPECT_EQ(DumpFileName(L"C:\\docs\\report.pdf", 64),
-            Hex(Fnv1aHash(L"C:\\docs\\report.pdf")) + L" - report.pdf.hextxt");
-  EXPECT_EQ(DumpFileName(L"C:\\docs\\a:b?.txt", 64), Hex(Fnv1aHash(L"C:\\docs\\a:b?.txt")) + L" - a_b_.txt.hextxt");
-  // A drive root has no file name: the stem is empty.
-  EXPECT_EQ(DumpFileName(L"C:\\", 64), Hex(Fnv1aHash(L"C:\\")) + L" - .hextxt");
-  const std::wstring longName = L"C:\\docs\\" + Ascii(100);
-  EXPECT_EQ(DumpFileName(longName, 64).size(), 90u);
-  EXPECT_EQ(DumpFileName(longName, 32).size(), 58u);
-}
-
-TEST(IsForbiddenFileNameChar, RejectsControlsAndTheNineReservedUnits) {
-  for (wchar_t c = 0; c < 0x20; ++c) EXPECT_TRUE(IsForbiddenFileNameChar(c)) << static_cast<int>(c);
-  for (wchar_t c : std::wstring(L"\"*/:<>?\\|")) EXPECT_TRUE(IsForbiddenFileNameChar(c)) << static_cast<int>(c);
-  for (wchar_t c : {L' ', L'.', L'-', L'_', L'~', L'\x7F', L'\xE9', L'\x20AC', L'\xD800', L'\xDC00', L'\xFFFF'}) {
-    EXPECT_FALSE(IsForbiddenFileNameChar(c)) << static_cast<int>(c);
+  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+  const test::CurrentDirectory inScratch(scratch.path());
+  ASSERT_TRUE(inScratch.changed());
+  for (const std::wstring& spelling : {std::wstring(L"sub\\input.bin"), std::wstring(L"./sub/input.bin"), absolute,
+                                       slashed, L"\\\\?\\" + absolute, scratch.Join(L"sub\\..\\sub\\input.bin")}) {
+    EXPECT_EQ(DumpFileName(spelling, 64), Hex(Fnv1aHash(absolute)) + L" - input.bin.hextxt") << test::Utf8(spelling);
   }
 }
 
-TEST(SanitizeFileName, ReplacesForbiddenAndUnpairedUnitsOneForOne) {
+TEST(DumpFileName, JoinsDigitsSeparatorCleanedStemAndExtension) {
   const struct {
     std::wstring input;
-    std::wstring output;
+    std::wstring stem;
   } cases[] = {
-      {L"", L""},
-      {L"report.pdf", L"report.pdf"},
-      {L"a:b?c*d|e\"f<g>h", L"a_b_c_d_e_f_g_h"},
-      {L"tab\there\x01.txt", L"tab_here_.txt"},
-      {L" dots. and blanks .", L" dots. and blanks ."},
-      {L"caf\xE9 \x20AC", L"caf\xE9 \x20AC"},
-      {L"smile\xD83D\xDE00.txt", L"smile\xD83D\xDE00.txt"},
-      {L"high\xD83D", L"high_"},
-      {L"\xDE00low", L"_low"},
-      {L"\xD83Dx", L"_x"},
-      {L"\xDE00\xD83D", L"__"},
-      {L"\xD83D\xD83D\xDE00", L"_\xD83D\xDE00"},
+      {L"C:\\docs\\report.pdf", L"report.pdf"},
+      {L"C:\\docs\\a:b?c*d|e\"f<g>h\x01 .txt", L"a_b_c_d_e_f_g_h_ .txt"},
+      {L"C:\\docs\\caf\xE9 \xD83D\xDE00.txt", L"caf\xE9 \xD83D\xDE00.txt"},
+      {L"C:\\docs\\x\xD83Dy\xDE00z", L"x_y_z"},  // unpaired surrogates
+      {L"C:\\", L""},                            // a drive root has no file name
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(SanitizeFileName(c.input), c.output) << test::Utf8(c.output);
+    EXPECT_EQ(DumpFileName(c.input, 64), Hex(Fnv1aHash(c.input)) + L" - " + c.stem + L".hextxt") << test::Utf8(c.input);
   }
 }
 
 TEST(ShortenFileName, CutsInTheMiddleKeepingTheExtension) {
   const std::wstring hundred = Ascii(100);
+  // Surrogate pairs straddling the head cut after 30 units and the tail cut 31 units before the end.
+  std::wstring head = hundred, tail = hundred;
+  head.replace(29, 2, L"\xD83D\xDE00");
+  tail.replace(68, 2, L"\xD83D\xDE00");
   const struct {
     std::wstring input;
     unsigned limit;
@@ -127,100 +90,50 @@ TEST(ShortenFileName, CutsInTheMiddleKeepingTheExtension) {
       {hundred, 32, hundred.substr(0, 14) + L"..." + hundred.substr(85)},
       {Ascii(64), 64, Ascii(64)},
       {Ascii(65), 64, Ascii(65).substr(0, 30) + L"..." + Ascii(65).substr(34)},
+      {head, 64, head.substr(0, 29) + L"..." + head.substr(69)},
+      {tail, 64, tail.substr(0, 30) + L"..." + tail.substr(70)},
       {L"abcde", 4, L"...e"},
-      {L"abcde", 5, L"abcde"},
-      {L"abcdef", 5, L"a...f"},
-      {L"abcdef", 3, L"abc"},
-      {L"abcdef", 0, L""},
-      {L"ab", 3, L"ab"},
-      {L"", 2, L""},
-      {L"ab\xD83D\xDE00", 3, L"ab"},
-      {L"\xD83D\xDE00z", 2, L"\xD83D\xDE00"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ShortenFileName(c.input, c.limit), c.output) << test::Utf8(c.input) << " / " << c.limit;
   }
-  EXPECT_EQ(ShortenFileName(hundred, 64).size(), 64u);
-  EXPECT_EQ(ShortenFileName(hundred, 32).size(), 32u);
 }
 
-TEST(ShortenFileName, NeverSplitsASurrogatePair) {
-  // A pair at indexes 29 and 30 straddles the head cut after 30 units.
-  std::wstring head = Ascii(100);
-  head[29] = 0xD83D;
-  head[30] = 0xDE00;
-  const std::wstring headCut = ShortenFileName(head, 64);
-  EXPECT_EQ(headCut.size(), 63u);
-  EXPECT_EQ(headCut, head.substr(0, 29) + L"..." + head.substr(69));
-
-  // A pair at indexes 68 and 69 straddles the tail cut 31 units before the end.
-  std::wstring tail = Ascii(100);
-  tail[68] = 0xD83D;
-  tail[69] = 0xDE00;
-  const std::wstring tailCut = ShortenFileName(tail, 64);
-  EXPECT_EQ(tailCut.size(), 63u);
-  EXPECT_EQ(tailCut, tail.substr(0, 30) + L"..." + tail.substr(70));
-}
-
+// The whole dump path stays below 240 units: first the limit-64 name, then the limit-32
+// name, then the limit-32 name under the temporary candidate.
 TEST(BuildDumpPath, KeepsTheWholePathBelow240Units) {
   const std::wstring input = L"C:\\in\\" + Ascii(100);
   const std::wstring long64 = DumpFileName(input, 64);   // 90 units
   const std::wstring short32 = DumpFileName(input, 32);  // 58 units
   const std::wstring temp = L"C:\\users\\root\\Temp\\LumoControlPlugins\\hex-viewer";
-
-  // root + "\dumps\" + name: 142 + 7 + 90 = 239 units, the longest accepted.
-  std::wstring root = RootOfLength(142);
-  DumpTarget target = BuildDumpPath(root, temp, input);
-  ASSERT_TRUE(target.ok);
-  EXPECT_EQ(target.dumpPath, root + L"\\dumps\\" + long64);
-  EXPECT_EQ(target.dumpPath.size(), 239u);
-  EXPECT_EQ(target.dumpDirectory, root + L"\\dumps");
-
-  // One unit more reaches 240: the limit-32 name in the same directory.
-  root = RootOfLength(143);
-  target = BuildDumpPath(root, temp, input);
-  ASSERT_TRUE(target.ok);
-  EXPECT_EQ(target.dumpPath, root + L"\\dumps\\" + short32);
-  EXPECT_EQ(target.dumpDirectory, root + L"\\dumps");
-
-  // 174 + 7 + 58 = 239: the limit-32 name still fits.
-  root = RootOfLength(174);
-  target = BuildDumpPath(root, temp, input);
-  ASSERT_TRUE(target.ok);
-  EXPECT_EQ(target.dumpPath.size(), 239u);
-
-  // 175 + 7 + 58 = 240: both forms too long, the temporary candidate takes the limit-32 name.
-  root = RootOfLength(175);
-  target = BuildDumpPath(root + L"\\", temp, input);
-  ASSERT_TRUE(target.ok);
-  EXPECT_EQ(target.dumpPath, temp + L"\\dumps\\" + short32);
-  EXPECT_EQ(target.dumpDirectory, temp + L"\\dumps");
-
-  // A candidate that is the root itself, too deep itself, or absent gives no path.
-  for (const std::wstring& candidate : {root, RootOfLength(200), std::wstring()}) {
-    target = BuildDumpPath(root, candidate, input);
-    EXPECT_FALSE(target.ok);
-    EXPECT_EQ(target.dumpPath, L"");
-    EXPECT_EQ(target.dumpDirectory, L"");
+  const struct {
+    std::wstring root;
+    std::wstring candidate;
+    std::wstring path;  // empty: no path fits
+  } cases[] = {
+      {RootOfLength(142), temp, RootOfLength(142) + L"\\dumps\\" + long64},  // 142 + 7 + 90 = 239
+      {RootOfLength(143), temp, RootOfLength(143) + L"\\dumps\\" + short32},
+      {RootOfLength(174), temp, RootOfLength(174) + L"\\dumps\\" + short32},  // 174 + 7 + 58 = 239
+      {RootOfLength(175) + L"\\", temp, temp + L"\\dumps\\" + short32},
+      {RootOfLength(175), RootOfLength(175), L""},  // the candidate is the root itself
+      {RootOfLength(175), RootOfLength(200), L""},
+      {RootOfLength(175), L"", L""},
+      {L"", temp, L""},
+      {L"C:\\Program Files\\Lumo\\", L"", L"C:\\Program Files\\Lumo\\dumps\\" + DumpFileName(input, 64)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.root));
+    const DumpTarget target = BuildDumpPath(c.root, c.candidate, input);
+    EXPECT_EQ(target.ok, !c.path.empty());
+    EXPECT_EQ(target.dumpPath, c.path);
+    EXPECT_EQ(target.dumpDirectory, c.path.empty() ? L"" : ParentDirectory(c.path));
   }
-  target = BuildDumpPath(L"", temp, input);
-  EXPECT_FALSE(target.ok);
-  EXPECT_EQ(target.dumpPath, L"");
-}
-
-TEST(BuildDumpPath, NamesAShortInputInTheDumpsDirectory) {
-  const DumpTarget target = BuildDumpPath(L"C:\\Program Files\\Lumo\\", L"", L"C:\\docs\\report.pdf");
-  ASSERT_TRUE(target.ok);
-  EXPECT_EQ(target.dumpDirectory, L"C:\\Program Files\\Lumo\\dumps");
-  EXPECT_EQ(target.dumpPath,
-            L"C:\\Program Files\\Lumo\\dumps\\" + Hex(Fnv1aHash(L"C:\\docs\\report.pdf")) + L" - report.pdf.hextxt");
 }
 
 TEST(TemporaryDumpPath, AppendsProcessIdTickAndExtension) {
   const std::wstring dump = L"C:\\r\\dumps\\0123456789abcdef - a.txt.hextxt";
   EXPECT_EQ(TemporaryDumpPath(dump, 4321, 123456), dump + L".4321_123456.tmp");
-  EXPECT_EQ(TemporaryDumpPath(dump, 0, 0), dump + L".0_0.tmp");
-  EXPECT_EQ(TemporaryDumpPath(dump, 4294967295u, 4294967295u), dump + L".4294967295_4294967295.tmp");
+  EXPECT_EQ(TemporaryDumpPath(dump, 0, 4294967295u), dump + L".0_4294967295.tmp");
 }
 
 }  // namespace

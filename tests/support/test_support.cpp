@@ -286,6 +286,17 @@ std::wstring Wide(const std::string& utf8) {
 
 namespace hv::test {
 
+CurrentDirectory::CurrentDirectory(const std::wstring& directory) {
+  const DWORD length = GetCurrentDirectoryW(0, nullptr);
+  saved_.resize(length);
+  saved_.resize(GetCurrentDirectoryW(length, saved_.data()) < length ? length - 1 : 0);
+  changed_ = !saved_.empty() && SetCurrentDirectoryW(directory.c_str()) != FALSE;
+}
+
+CurrentDirectory::~CurrentDirectory() {
+  if (changed_) SetCurrentDirectoryW(saved_.c_str());
+}
+
 bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (!IsExistingFile(path)) {

@@ -70,6 +70,21 @@ std::string UnixPathOf(const std::wstring& windowsPath);
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8);
 
+// Makes a directory the process's current directory for as long as the object lives.
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const std::wstring& directory);
+  ~CurrentDirectory();
+  CurrentDirectory(const CurrentDirectory&) = delete;
+  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+  bool changed() const { return changed_; }
+
+ private:
+  std::wstring saved_;
+  bool changed_ = false;
+};
+
 }  // namespace hv::test
 
 namespace hv::test {
