@@ -11,6 +11,7 @@
 namespace hv {
 namespace {
 
+using test::CurrentDirectory;
 using test::ScratchDirectory;
 using test::Utf8;
 
@@ -96,24 +97,6 @@ TEST(ToLongPath, PrefixesShortAndLongDrivePathsAlike) {
   longPath.resize(300);
   EXPECT_EQ(ToLongPath(longPath), L"\\\\?\\" + longPath);
 }
-
-// Runs the test with another current directory and restores the old one afterwards.
-class CurrentDirectory {
- public:
-  explicit CurrentDirectory(const std::wstring& path) {
-    std::vector<wchar_t> buffer(32768);
-    saved_.assign(buffer.data(), GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data()));
-    changed_ = SetCurrentDirectoryW(path.c_str()) != 0;
-  }
-  ~CurrentDirectory() { SetCurrentDirectoryW(saved_.c_str()); }
-  CurrentDirectory(const CurrentDirectory&) = delete;
-  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
-  bool changed() const { return changed_; }
-
- private:
-  std::wstring saved_;
-  bool changed_ = false;
-};
 
 TEST(InputFullPath, GivesOneFullPathForEverySpellingOfAFile) {
   ScratchDirectory scratch(L"path");
