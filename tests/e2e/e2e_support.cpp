@@ -29,6 +29,13 @@ std::wstring Installation::ExpectedDumpPath(const std::wstring& dumpRoot, const 
   return JoinPath(JoinPath(dumpRoot, L"dumps"), DumpFileName(input, 64));
 }
 
+std::wstring Installation::PlacePreviousDump(const std::wstring& input, const std::string& bytes) const {
+  const std::wstring dump = ExpectedDumpPath(appDirectory(), input);
+  CreateDirectoryW(dumpsDirectory().c_str(), nullptr);
+  EXPECT_TRUE(WriteWholeFile(dump, bytes));
+  return dump;
+}
+
 ProcessResult Installation::Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo) const {
   ProcessOptions options;
   options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + tempDirectory(), L"TEMP=" + tempDirectory(),

@@ -31,6 +31,9 @@ class Installation {
   // The dump path the program is expected to choose under a dump root.
   std::wstring ExpectedDumpPath(const std::wstring& dumpRoot, const std::wstring& input) const;
 
+  // Puts a previous dump of the input in place and returns its path.
+  std::wstring PlacePreviousDump(const std::wstring& input, const std::string& bytes) const;
+
   // hex-viewer.exe with these arguments, LUMO_TEST_NO_UI=1 and standard error captured;
   // the stand-in viewer copies what it is shown to copyTo (viewerCopy() when empty).
   ProcessResult Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo = {}) const;

@@ -130,9 +130,7 @@ TEST(EndToEnd, OptionsReachTheDumpAndTheViewer) {
 TEST(EndToEnd, APreviousDumpIsReplacedEvenWhenReadOnly) {
   Installation install;
   const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::wstring dump = install.ExpectedDumpPath(install.appDirectory(), input);
-  ASSERT_TRUE(CreateDirectoryW(install.dumpsDirectory().c_str(), nullptr));
-  ASSERT_TRUE(WriteWholeFile(dump, std::string(100000, 'x')));
+  const std::wstring dump = install.PlacePreviousDump(input, std::string(100000, 'x'));
   ASSERT_TRUE(SetFileAttributesW(dump.c_str(), FILE_ATTRIBUTE_READONLY));
 
   const ProcessResult run = install.RunOn(input);
@@ -145,9 +143,7 @@ TEST(EndToEnd, APreviousDumpIsReplacedEvenWhenReadOnly) {
 TEST(EndToEnd, APreviousDumpHeldOpenStopsTheRunBeforeTheViewerStarts) {
   Installation install;
   const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::wstring dump = install.ExpectedDumpPath(install.appDirectory(), input);
-  ASSERT_TRUE(CreateDirectoryW(install.dumpsDirectory().c_str(), nullptr));
-  ASSERT_TRUE(WriteWholeFile(dump, "previous"));
+  const std::wstring dump = install.PlacePreviousDump(input, "previous");
   const std::wstring old = install.dumpsDirectory() + L"\\0000000000000000 - old.bin.hextxt";
   ASSERT_TRUE(WriteWholeFile(old, "old"));
   AgeFile(old, 8);
@@ -168,9 +164,7 @@ TEST(EndToEnd, APreviousDumpHeldOpenStopsTheRunBeforeTheViewerStarts) {
 TEST(EndToEnd, AViewerThatCannotBeStartedFailsTheRunAfterTheOldDumpIsGone) {
   Installation install;
   const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::wstring dump = install.ExpectedDumpPath(install.appDirectory(), input);
-  ASSERT_TRUE(CreateDirectoryW(install.dumpsDirectory().c_str(), nullptr));
-  ASSERT_TRUE(WriteWholeFile(dump, "previous"));
+  const std::wstring dump = install.PlacePreviousDump(input, "previous");
   const std::wstring notAProgram = install.root() + L"\\viewer\\viewer.hvnoassoc";
   ASSERT_TRUE(WriteWholeFile(notAProgram, "not a program"));
 
