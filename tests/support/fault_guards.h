@@ -7,55 +7,49 @@
 
 namespace hv::test {
 
-// A directory nobody may change, not even root: creation, writes and deletions in it fail.
-class ImmutableDirectory {
+// Runs `make` on a directory's Linux path at once and `undo` when the guard goes away;
+// each command sees the quoted path as $1.
+class UnixFault {
  public:
-  explicit ImmutableDirectory(const std::wstring& path) : path_(path), unixPath_(UnixPathOf(path)) {
-    if (!unixPath_.empty()) {
-      ok_ = RunUnixShell("mkdir -p '" + unixPath_ + "' && chattr +i '" + unixPath_ + "'") == 0;
-    }
+  UnixFault(const std::wstring& path, const std::string& make, std::string undo)
+      : path_(path), unixPath_(UnixPathOf(path)), undo_(std::move(undo)) {
+    ok_ = !unixPath_.empty() && RunUnixShell(Command(make)) == 0;
   }
-  ~ImmutableDirectory() {
-    if (!unixPath_.empty()) {
-      RunUnixShell("chattr -i '" + unixPath_ + "'");
-    }
+  ~UnixFault() {
+    if (ok_) RunUnixShell(Command(undo_));
   }
-  ImmutableDirectory(const ImmutableDirectory&) = delete;
-  ImmutableDirectory& operator=(const ImmutableDirectory&) = delete;
+  UnixFault(const UnixFault&) = delete;
+  UnixFault& operator=(const UnixFault&) = delete;
 
   bool ok() const { return ok_; }
   const std::wstring& path() const { return path_; }
 
  private:
+  std::string Command(const std::string& body) const {
+    std::string command = "set -- '";
+    command.append(unixPath_).append("'; ").append(body);
+    return command;
+  }
+
   std::wstring path_;
   std::string unixPath_;
+  std::string undo_;
   bool ok_ = false;
 };
 
-// A tiny file system mounted on a directory, so writes in it run out of space.
-class SmallDisk {
+// A directory nobody may change, not even root: creation, writes and deletions in it fail.
+class ImmutableDirectory : public UnixFault {
  public:
-  SmallDisk(const std::wstring& path, const std::string& size) : path_(path), unixPath_(UnixPathOf(path)) {
-    if (!unixPath_.empty()) {
-      ok_ = RunUnixShell("mkdir -p '" + unixPath_ + "' && mount -t tmpfs -o size=" + size + " tmpfs '" + unixPath_ +
-                         "'") == 0;
-    }
-  }
-  ~SmallDisk() {
-    if (ok_) {
-      RunUnixShell("umount '" + unixPath_ + "' || umount -l '" + unixPath_ + "'");
-    }
-  }
-  SmallDisk(const SmallDisk&) = delete;
-  SmallDisk& operator=(const SmallDisk&) = delete;
+  explicit ImmutableDirectory(const std::wstring& path)
+      : UnixFault(path, "mkdir -p \"$1\" && chattr +i \"$1\"", "chattr -i \"$1\"") {}
+};
 
-  bool ok() const { return ok_; }
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
-  std::string unixPath_;
-  bool ok_ = false;
+// A tiny file system mounted on a directory, so writes in it run out of space.
+class SmallDisk : public UnixFault {
+ public:
+  SmallDisk(const std::wstring& path, const std::string& size)
+      : UnixFault(path, "mkdir -p \"$1\" && mount -t tmpfs -o size=" + size + " tmpfs \"$1\"",
+                  "umount \"$1\" || umount -l \"$1\"") {}
 };
 
 }  // namespace hv::test
