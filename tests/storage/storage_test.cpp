@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "storage/atomic_writer.h"
+#include "storage/location.h"
+#include "storage/naming.h"
+#include "storage/path.h"
+#include "storage/prune.h"
+#include "support/fault_guards.h"
+#include "support/test_support.h"
+#include "text/encoding.h"
+#include "text/system_error.h"
+
+namespace hv {
+namespace {
+
+using test::ReadWholeFile;
+using test::ScratchDirectory;
+using test::WriteWholeFile;
+using Names = std::vector<std::wstring>;
+
+bool MakeReadOnly(const std::wstring& path) { return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY); }
+
+TEST(PathStrings, FollowTheRulesAtTheirEdges) {
+  using Operation = std::wstring (*)(const std::wstring&);
+  const Operation joinX = [](const std::wstring& base) { return JoinPath(base, L"x"); };
+  const Operation isRoot = [](const std::wstring& path) { return std::wstring(IsRootPath(path) ? L"root" : L"-"); };
+  const std::tuple<Operation, std::wstring, std::wstring> cases[] = {
+      {ToLongPath, L"C:\\a", L"\\\\?\\C:\\a"},
+      {ToLongPath, L"\\\\srv\\sh\\f", L"\\\\?\\UNC\\srv\\sh\\f"},
+      {ToLongPath, L"C:\\a.b\\...x", L"\\\\?\\C:\\a.b\\...x"},
+      // The long form is taken literally: in it these would name nothing.
+      {ToLongPath, L"C:\\a\\..\\b", L"C:\\a\\..\\b"},
+      {ToLongPath, L"C:/a/b", L"C:/a/b"},
+      {ToLongPath, L"C:rel", L"C:rel"},
+      {StripLongPathPrefix, L"\\\\?\\UNC\\srv\\sh", L"\\\\srv\\sh"},
+      {StripLongPathPrefix, L"\\\\?\\C:\\x", L"C:\\x"},
+      {isRoot, L"\\\\srv\\share\\", L"root"},
+      {isRoot, L"\\\\srv\\share\\x", L"-"},
+      {StripTrailingSeparators, L"C:\\dir\\\\", L"C:\\dir"},
+      {StripTrailingSeparators, L"C:\\", L"C:\\"},
+      {joinX, L"C:\\d\\", L"C:\\d\\x"},
+      {joinX, L"C:", L"C:\\x"},
+      {ParentDirectory, L"C:\\b.exe", L"C:\\"},
+      {ParentDirectory, L"b.exe", L""},
+      {FileNameOf, L"C:\\a\\dir\\", L"dir"},
+  };
+  for (const auto& [operation, input, output] : cases) EXPECT_EQ(operation(input), output) << WideToUtf8(input);
+}
+
+TEST(InputFullPath, GivesOnePathForEverySpellingOfAFile) {
+  ScratchDirectory scratch;
+  const std::wstring file = scratch.Join(L"in.bin");
+  test::CurrentDirectory current(scratch.path());
+  ASSERT_TRUE(current.changed());
+  std::wstring slashed = file;
+  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+  for (const std::wstring& spelling : {std::wstring(L"./sub/../in.bin"), slashed, L"\\\\?\\" + file, file + L"\\"}) {
+    EXPECT_EQ(InputFullPath(spelling), file) << WideToUtf8(spelling);
+  }
+}
+
+TEST(AtomicFileWriter, ReplacesOnlyWhatItMay) {
+  ScratchDirectory scratch;
+  const std::wstring target = scratch.Join(L"out.hextxt"), temporary = scratch.Join(L"out.tmp");
+  ASSERT_TRUE(WriteWholeFile(temporary, "someone else's"));
+  DumpResult result = WriteFileAtomically(temporary, target, "new");
+  EXPECT_EQ(result.error, L"cannot create temporary file '" + temporary + L"': " + SystemErrorText(ERROR_FILE_EXISTS));
+  EXPECT_EQ(ReadWholeFile(temporary), "someone else's");
+  ASSERT_TRUE(DeleteFileW(temporary.c_str()));
+
+  ASSERT_TRUE(WriteWholeFile(target, "previous") && MakeReadOnly(target));
+  result = WriteFileAtomically(temporary, target, "new");
+  EXPECT_TRUE(result.success) << WideToUtf8(result.error);
+  EXPECT_EQ(ReadWholeFile(target), "new");
+  EXPECT_EQ(test::ListNames(scratch.path()), Names{L"out.hextxt"});
+
+  // Three attempts 50 ms apart, then the temporary goes and the target stays as it was.
+  test::FileHolder holder(target, L"nodelete");
+  ASSERT_TRUE(holder.holding());
+  const auto start = std::chrono::steady_clock::now();
+  result = WriteFileAtomically(temporary, target, "newer");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+  EXPECT_FALSE(result.success);
+  EXPECT_EQ(result.error.rfind(L"MoveFileExW failed: ", 0), 0u) << WideToUtf8(result.error);
+  holder.Release();
+  EXPECT_EQ(ReadWholeFile(target), "new");
+  EXPECT_EQ(test::ListNames(scratch.path()), Names{L"out.hextxt"});
+}
+
+TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
+  ScratchDirectory scratch;
+  const std::wstring readOnly = scratch.Join(L"ro.hextxt"), directory = scratch.Join(L"dir.hextxt");
+  ASSERT_TRUE(WriteWholeFile(readOnly, "dump") && MakeReadOnly(readOnly));
+  ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr));
+  uint32_t code = 0;
+  EXPECT_TRUE(RemoveFileIfPresent(scratch.Join(L"missing.hextxt"), &code));
+  EXPECT_TRUE(RemoveFileIfPresent(readOnly, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(RemoveFileIfPresent(directory, &code));
+  EXPECT_EQ(code, 5u);
+  EXPECT_EQ(test::ListNames(scratch.path()), Names{L"dir.hextxt"});
+}
+
+TEST(WritableLocation, ProbesRetriesAndFallsBack) {
+  ScratchDirectory scratch;
+  test::ImmutableDirectory locked(scratch.Join(L"locked"));
+  ASSERT_TRUE(locked.ok());
+  const std::wstring refused = L"'" + locked.path() + L"' rejects writes (error 5)";
+  std::wstring error;
+  EXPECT_FALSE(ProbeDirectoryWritable(locked.path(), &error));
+  EXPECT_EQ(error, refused);
+  // Another instance probing at once holds the probe file: only a short hold is waited out.
+  for (const uint32_t holdMs : {25u, 60000u}) {
+    test::FileHolder holder(scratch.Join(L".lumo-write-probe"), L"none", holdMs);
+    ASSERT_TRUE(holder.holding());
+    error.clear();
+    EXPECT_EQ(ProbeDirectoryWritable(scratch.path(), &error), holdMs < 100) << holdMs;
+    EXPECT_EQ(error, holdMs < 100 ? L"" : L"'" + scratch.path() + L"' rejects writes (error 32)");
+  }
+
+  const std::wstring name = L"hvtest-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring candidate = JoinPath(JoinPath(TempDirectory(), L"LumoControlPlugins"), name);
+  WritableLocation location = ChooseWritableLocation(locked.path(), name);
+  EXPECT_EQ(location.directory, candidate);
+  EXPECT_EQ(location.errors, refused);
+  ASSERT_TRUE(RemoveDirectoryW(candidate.c_str()));
+  ASSERT_TRUE(WriteWholeFile(candidate, "a file where the directory belongs"));
+  location = ChooseWritableLocation(locked.path(), name);
+  EXPECT_EQ(location.directory, L"");
+  EXPECT_EQ(location.errors, refused + L"; '" + candidate + L"' cannot be created");
+  EXPECT_TRUE(DeleteFileW(candidate.c_str()));
+}
+
+// A drive path of exactly `length` units made of ordinary components.
+std::wstring RootOfLength(size_t length) {
+  std::wstring root = L"C:\\deep";
+  while (root.size() + 41 <= length) root += L"\\" + std::wstring(40, L'd');
+  return root + L"\\" + std::wstring(length - root.size() - 1, L'e');
+}
+
+TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
+  EXPECT_EQ(Fnv1aHash(L""), 0xcbf29ce484222325ull);
+  EXPECT_EQ(Fnv1aHash(L"abc"), 0xe71fa2190541574bull);  // one step per unit, not per byte
+  EXPECT_EQ(Fnv1aHash(L"\u20AC"), 0xaf44214c85cc01cbull);
+  std::wstring hundred, split;
+  for (int i = 0; i < 100; ++i) hundred.push_back(static_cast<wchar_t>(L'a' + i % 26));
+  EXPECT_EQ(ShortenFileName(hundred, 64), hundred.substr(0, 30) + L"..." + hundred.substr(69));
+  split = hundred;
+  split.replace(29, 2, L"\xD83D\xDE00");  // a pair across the cut is never split
+  EXPECT_EQ(ShortenFileName(split, 64), split.substr(0, 29) + L"..." + split.substr(69));
+  EXPECT_EQ(SanitizeFileName(L"a:b?c*d|e\"f<g>h/i\\j\x01 .txt"), L"a_b_c_d_e_f_g_h_i_j_ .txt");
+  EXPECT_EQ(TemporaryDumpPath(L"C:\\d\\x.hextxt", 4321, 4294967295u), L"C:\\d\\x.hextxt.4321_4294967295.tmp");
+
+  // First the limit-64 name, then the limit-32 name, then that under the temporary candidate.
+  const std::wstring input = L"C:\\in\\" + hundred, temp = L"C:\\users\\root\\Temp\\LumoControlPlugins\\hv";
+  const std::wstring long64 = DumpFileName(input, 64), short32 = DumpFileName(input, 32);  // 90 and 58 units
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {RootOfLength(142), RootOfLength(142) + L"\\dumps\\" + long64},  // 142 + 7 + 90 = 239
+      {RootOfLength(143), RootOfLength(143) + L"\\dumps\\" + short32},
+      {RootOfLength(174), RootOfLength(174) + L"\\dumps\\" + short32},  // 174 + 7 + 58 = 239
+      {RootOfLength(175), temp + L"\\dumps\\" + short32},
+  };
+  for (const auto& [root, path] : cases) {
+    const DumpTarget target = BuildDumpPath(root, temp, input);
+    EXPECT_TRUE(target.ok && target.dumpPath == path && target.dumpDirectory == ParentDirectory(path)) << root.size();
+  }
+  EXPECT_FALSE(BuildDumpPath(RootOfLength(175), RootOfLength(200), input).ok);
+}
+
+TEST(PruneOldDumps, DeletesOnlyOldDumpAndTemporaryFiles) {
+  ScratchDirectory scratch;
+  ASSERT_EQ(test::RunUnixShell("cd '" + test::UnixPathOf(scratch.path()) +
+                               "' && mkdir dir.tmp && touch -d '6 days ago' young.hextxt && touch -d '8 days ago' "
+                               "dir.tmp old.hextxt ro.hextxt MIXED.HexTxt old.hextxt.1_2.tmp notes.txt"),
+            0);
+  ASSERT_TRUE(MakeReadOnly(scratch.Join(L"ro.hextxt")));
+  PruneOldDumps(scratch.path());
+  Names names = test::ListNames(scratch.path());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Names{L"dir.tmp", L"notes.txt", L"young.hextxt"}));
+}
+
+}  // namespace
+}  // namespace hv
