@@ -1,251 +1,169 @@
 // The built program run as the host runs it: exit codes, error lines, dump files and
-// what the viewer is given.
-#include <windows.h>
-
+// what the viewer is given, also against faults made for real.
 #include <gtest/gtest.h>
 
-#include "e2e_support.h"
-#include "storage/path.h"
-#include "text/encoding.h"
+#include <algorithm>
+
+#include "installation.h"
+#include "storage/atomic_writer.h"
+#include "support/fault_guards.h"
 #include "text/system_error.h"
 
 namespace hv::test {
 namespace {
 
-const std::string kEquals = Repeat('=', 83);
-const std::string kDashes = Repeat('-', 83);
-const std::string kHelloBytes = std::string("Hello, world!\r\nBye") + '\0' + '\xFF';
+const std::string kHello = std::string("Hello, world!\r\nBye") + '\0' + '\xFF';
 
 std::string HelloDump(const std::wstring& path) {
-  return kEquals + "\r\n[Lumo Hex Dump]\r\nFile:      " + Utf8(path) +
-         "\r\nSize:      20 bytes\r\nRange:     Showing all 20 bytes (0x00000000 - 0x00000013)\r\n" + kEquals +
+  const std::string equals(83, '='), dashes(83, '-');
+  return equals + "\r\n[Lumo Hex Dump]\r\nFile:      " + Utf8(path) +
+         "\r\nSize:      20 bytes\r\nRange:     Showing all 20 bytes (0x00000000 - 0x00000013)\r\n" + equals +
          "\r\n\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
          "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|\r\n"
          "00000010     79 65 00 FF" +
-         Repeat(' ', 41) + "|ye..            |\r\n\r\n" + kDashes +
-         "\r\n[End of File: Fully displayed] (Total: 20 bytes)\r\n" + kDashes + "\r\n";
-}
-
-std::string OpenErrorDump(const std::wstring& path, const std::string& wording) {
-  return kEquals + "\r\n[Lumo Hex Dump Error]\r\nFile:      " + Utf8(path) +
-         "\r\nError:     Cannot open file for reading (" + wording + ")\r\n" + kEquals + "\r\n";
+         std::string(41, ' ') + "|ye..            |\r\n\r\n" + dashes +
+         "\r\n[End of File: Fully displayed] (Total: 20 bytes)\r\n" + dashes + "\r\n";
 }
 
 std::string ErrorLine(const std::wstring& message) { return WideToAnsi(L"Lumo Hex View Error: " + message) + "\r\n"; }
 
 // Dates a file's last write the given number of days back.
 void AgeFile(const std::wstring& path, int days) {
-  HANDLE file = CreateFileW(ToLongPath(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER t;
-  t.LowPart = now.dwLowDateTime;
-  t.HighPart = now.dwHighDateTime;
-  t.QuadPart -= static_cast<ULONGLONG>(days) * 24 * 3600 * 10000000ull;
+  ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+  t.QuadPart -= days * 864000000000ull;
   FILETIME old{t.LowPart, t.HighPart};
-  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &old));
+  SetFileTime(file, nullptr, nullptr, &old);
   CloseHandle(file);
 }
 
-TEST(EndToEnd, InvalidArgumentsExitTwoAndTouchNothing) {
+TEST(Program, RefusedRunsExitEarlyAndCreateNothing) {
   Installation install;
-  const std::wstring input = install.MakeInput(L"a.bin", "abc");
-  struct Case {
+  const std::wstring input = install.Input(L"a.bin", "abc");
+  const struct {
     std::vector<std::wstring> arguments;
-    std::wstring error;
-  };
-  const Case cases[] = {
-      {{}, L"expected exactly two positional arguments: <input_file> <lumoviewer_exe>"},
-      {{input}, L"expected exactly two positional arguments: <input_file> <lumoviewer_exe>"},
-      {{L"--bogus", input, install.viewer()}, L"unknown option: --bogus"},
-      {{L"--max-kb=12k", input, install.viewer()}, L"option value is not a number: --max-kb=12k"},
-      {{L"--uppercase", L"--lowercase", input, install.viewer()}, L"--uppercase and --lowercase cannot be combined"},
+    uint32_t exitCode;
+    std::wstring message;
+  } cases[] = {
+      {{}, 2, L"Invalid arguments: expected exactly two positional arguments: <input_file> <lumoviewer_exe>"},
+      {{L"--bogus", input, install.viewer()}, 2, L"Invalid arguments: unknown option: --bogus"},
+      {{input, install.Dir(L"none.exe")}, 1, L"LumoViewer executable not found at specified path."},
+      {{input, install.Dir(L"in")}, 1, L"LumoViewer executable not found at specified path."},
   };
   for (const auto& c : cases) {
     const ProcessResult run = install.Run(c.arguments);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 2u);
-    EXPECT_EQ(run.standardError, ErrorLine(L"Invalid arguments: " + c.error));
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.standardError, ErrorLine(c.message));
     EXPECT_EQ(run.totalProcesses, 1u) << "no viewer may be started";
   }
-  EXPECT_EQ(ListNames(install.appDirectory()), std::vector<std::wstring>{L"hex-viewer.exe"});
-  EXPECT_TRUE(ListNames(install.tempDirectory()).empty());
+  EXPECT_EQ(ListNames(install.Dir(L"app")), std::vector<std::wstring>{L"hex-viewer.exe"});
+  EXPECT_TRUE(ListNames(install.Dir(L"temp")).empty());
 }
 
-TEST(EndToEnd, AMissingViewerOrADirectoryExitsOneBeforeAnythingIsCreated) {
+TEST(Program, ANormalRunHandsTheViewerTheExactDumpAndPrunes) {
   Installation install;
-  const std::wstring input = install.MakeInput(L"a.bin", "abc");
-  for (const std::wstring& viewer : {install.root() + L"\\no-such-viewer.exe", install.root()}) {
-    const ProcessResult run = install.Run({input, viewer});
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(run.standardError, ErrorLine(L"LumoViewer executable not found at specified path."));
-  }
-  EXPECT_EQ(ListNames(install.appDirectory()), std::vector<std::wstring>{L"hex-viewer.exe"});
-  EXPECT_TRUE(ListNames(install.tempDirectory()).empty());
-}
-
-TEST(EndToEnd, ANormalRunHandsTheViewerTheExactDump) {
-  Installation install;
-  const std::wstring input = install.MakeInput(L"hello \u00E9t\u00E9.txt", kHelloBytes);
-  const std::wstring dump = install.ExpectedDumpPath(install.appDirectory(), input);
+  const std::wstring input = install.Input(L"hello \u00E9t\u00E9.txt", kHello);
+  const std::wstring dump = install.DumpOf(input);
+  CreateDirectoryW(install.dumps().c_str(), nullptr);
+  const std::wstring old = install.dumps() + L"\\0 - old.bin.HEXTXT", young = install.dumps() + L"\\0 - young.hextxt";
+  for (const auto& path : {old, young}) WriteWholeFile(path, "x");
+  AgeFile(old, 8);
+  AgeFile(young, 6);
 
   const ProcessResult run = install.RunOn(input);
-  ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.standardError, "");
   EXPECT_EQ(run.totalProcesses, 2u) << "the program and its viewer";
-
   EXPECT_EQ(ReadWholeFile(dump), HelloDump(input));
-  EXPECT_EQ(ListNames(install.dumpsDirectory()), std::vector<std::wstring>{FileNameOf(dump)});
-
-  ASSERT_TRUE(install.WaitForViewer());
-  EXPECT_EQ(ReadWholeFile(install.viewerCopy()), HelloDump(input));
-  const std::vector<std::string> expectedArgs = {"--wait-file", "--wait-timeout=30000", "--", Utf8(dump)};
-  EXPECT_EQ(SplitRecord(ReadWholeFile(install.viewerArgs())), expectedArgs);
+  std::vector<std::wstring> left = ListNames(install.dumps());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::wstring>{L"0 - young.hextxt", FileNameOf(dump)}));
+  ASSERT_TRUE(WaitForFile(install.seen(), 60000));
+  EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(input));
+  const char args[] = "--wait-file\0--wait-timeout=30000\0--\0";
+  EXPECT_EQ(ReadWholeFile(install.seen() + L".args"), std::string(args, sizeof args - 1) + Utf8(dump) + '\0');
 }
 
-TEST(EndToEnd, OptionsReachTheDumpAndTheViewer) {
+TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
   Installation install;
-  std::string bytes(5000, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
-  const std::wstring input = install.MakeInput(L"big.bin", bytes);
-  const std::wstring dump = install.ExpectedDumpPath(install.appDirectory(), input);
-
-  const ProcessResult run = install.RunOn(input, {L"--max-kb", L"1", L"--case=lower", L"--wait-timeout=7000"});
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 0u);
-  const std::string text = ReadWholeFile(dump);
-  EXPECT_NE(text.find("Range:     Showing first 1 KB (0x00000000 - 0x000003ff)\r\n"), std::string::npos);
-  EXPECT_NE(text.find("\r\n000003f0     "), std::string::npos);
-  EXPECT_EQ(text.find("\r\n00000400"), std::string::npos);
-  EXPECT_NE(text.find("[Truncated] Display capped at 1 KB to ensure instant loading. (Total: 4.88 KB)\r\n"),
-            std::string::npos);
-  ASSERT_TRUE(install.WaitForViewer());
-  EXPECT_EQ(SplitRecord(ReadWholeFile(install.viewerArgs()))[1], "--wait-timeout=7000");
-}
-
-TEST(EndToEnd, APreviousDumpIsReplacedEvenWhenReadOnly) {
-  Installation install;
-  const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::wstring dump = install.PlacePreviousDump(input, std::string(100000, 'x'));
-  ASSERT_TRUE(SetFileAttributesW(dump.c_str(), FILE_ATTRIBUTE_READONLY));
-
-  const ProcessResult run = install.RunOn(input);
-  EXPECT_EQ(run.exitCode, 0u);
+  const std::wstring input = install.Input(L"hello.txt", kHello);
+  const std::wstring dump = install.DumpOf(input);
+  CreateDirectoryW(install.dumps().c_str(), nullptr);
+  WriteWholeFile(dump, std::string(100000, 'x'));
+  SetFileAttributesW(dump.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(install.RunOn(input).exitCode, 0u);
   EXPECT_EQ(ReadWholeFile(dump), HelloDump(input));
-  ASSERT_TRUE(install.WaitForViewer());
-  EXPECT_EQ(ReadWholeFile(install.viewerCopy()), HelloDump(input));
-}
 
-TEST(EndToEnd, APreviousDumpHeldOpenStopsTheRunBeforeTheViewerStarts) {
-  Installation install;
-  const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::wstring dump = install.PlacePreviousDump(input, "previous");
-  const std::wstring old = install.dumpsDirectory() + L"\\0000000000000000 - old.bin.hextxt";
-  ASSERT_TRUE(WriteWholeFile(old, "old"));
+  const std::wstring old = install.dumps() + L"\\0 - old.hextxt";
+  WriteWholeFile(old, "old");
   AgeFile(old, 8);
-
   FileHolder holder(dump, L"readwrite");
   ASSERT_TRUE(holder.holding());
   const ProcessResult run = install.RunOn(input);
-  holder.Release();
-
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(run.standardError,
             ErrorLine(L"Cannot replace the previous hex dump: " + dump + L" (" + SystemErrorText(32) + L")"));
   EXPECT_EQ(run.totalProcesses, 1u) << "the viewer must not be started";
-  EXPECT_EQ(ReadWholeFile(dump), "previous");
-  EXPECT_TRUE(FileExists(old)) << "a failed run prunes nothing";
+  EXPECT_TRUE(IsExistingFile(old)) << "a failed run prunes nothing";
 }
 
-TEST(EndToEnd, AViewerThatCannotBeStartedFailsTheRunAfterTheOldDumpIsGone) {
+TEST(Program, AViewerThatCannotBeStartedFailsAfterTheOldDumpIsGone) {
   Installation install;
-  const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  const std::wstring dump = install.PlacePreviousDump(input, "previous");
-  const std::wstring notAProgram = install.root() + L"\\viewer\\viewer.hvnoassoc";
-  ASSERT_TRUE(WriteWholeFile(notAProgram, "not a program"));
-
+  const std::wstring input = install.Input(L"hello.txt", kHello);
+  CreateDirectoryW(install.dumps().c_str(), nullptr);
+  WriteWholeFile(install.DumpOf(input), "previous");
+  const std::wstring notAProgram = install.Input(L"viewer.hvnoassoc", "not a program");
   const ProcessResult run = install.Run({input, notAProgram});
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(run.standardError, ErrorLine(L"Failed to launch LumoViewer."));
-  EXPECT_FALSE(FileExists(dump));
-  EXPECT_TRUE(ListNames(install.dumpsDirectory()).empty());
+  EXPECT_TRUE(ListNames(install.dumps()).empty());
 }
 
-TEST(EndToEnd, MissingAndLockedInputsGiveAnErrorReportAsTheDump) {
+TEST(Program, ALockedInputGivesAnErrorReportAsTheDump) {
   Installation install;
-  const std::wstring missing = install.root() + L"\\in\\missing.bin";
-  const std::wstring locked = install.MakeInput(L"locked.bin", "secret");
+  const std::wstring locked = install.Input(L"locked.bin", "secret");
   FileHolder holder(locked, L"none");
   ASSERT_TRUE(holder.holding());
-
-  const struct {
-    std::wstring input;
-    std::string wording;
-  } cases[] = {{missing, "file not found"}, {locked, "file is locked by another process"}};
-  for (const auto& c : cases) {
-    const ProcessResult run = install.RunOn(c.input);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.standardError, "");
-    EXPECT_EQ(ReadWholeFile(install.ExpectedDumpPath(install.appDirectory(), c.input)),
-              OpenErrorDump(c.input, c.wording));
-  }
+  EXPECT_EQ(install.RunOn(locked).exitCode, 0u);
+  const std::string equals(83, '=');
+  EXPECT_EQ(ReadWholeFile(install.DumpOf(locked)),
+            equals + "\r\n[Lumo Hex Dump Error]\r\nFile:      " + Utf8(locked) +
+                "\r\nError:     Cannot open file for reading (file is locked by another process)\r\n" + equals +
+                "\r\n");
 }
 
-TEST(EndToEnd, OldDumpsArePrunedAfterASuccessfulRun) {
+TEST(Program, AProgramDirectoryThatRefusesWritesSendsDumpsToTheTemporaryDirectory) {
   Installation install;
-  const std::wstring input = install.MakeInput(L"hello.txt", kHelloBytes);
-  ASSERT_TRUE(CreateDirectoryW(install.dumpsDirectory().c_str(), nullptr));
-  const std::wstring oldDump = install.dumpsDirectory() + L"\\0123456789abcdef - gone.bin.HEXTXT";
-  const std::wstring oldTemp = install.dumpsDirectory() + L"\\0123456789abcdef - gone.bin.hextxt.1_2.tmp";
-  const std::wstring youngDump = install.dumpsDirectory() + L"\\0123456789abcdef - kept.bin.hextxt";
-  const std::wstring oldOther = install.dumpsDirectory() + L"\\notes.txt";
-  for (const auto& path : {oldDump, oldTemp, youngDump, oldOther}) ASSERT_TRUE(WriteWholeFile(path, "x"));
-  AgeFile(oldDump, 8);
-  AgeFile(oldTemp, 8);
-  AgeFile(youngDump, 6);
-  AgeFile(oldOther, 30);
-
+  const std::wstring input = install.Input(L"hello.txt", kHello);
+  const ImmutableDirectory app(install.Dir(L"app"));
+  ASSERT_TRUE(app.ok());
   EXPECT_EQ(install.RunOn(input).exitCode, 0u);
-  EXPECT_FALSE(FileExists(oldDump));
-  EXPECT_FALSE(FileExists(oldTemp));
-  EXPECT_TRUE(FileExists(youngDump));
-  EXPECT_TRUE(FileExists(oldOther));
-  EXPECT_TRUE(FileExists(install.ExpectedDumpPath(install.appDirectory(), input)));
+  EXPECT_EQ(ReadWholeFile(install.DumpOf(input, install.tempCandidate())), HelloDump(input));
 }
 
-TEST(EndToEnd, TheCommandLineIsSplitAsThePlatformSplitsIt) {
+TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {
   Installation install;
-  // Quoted empty arguments are arguments: three positionals here.
-  ProcessOptions options;
-  options.environmentSet = {L"LUMO_TEST_NO_UI=1"};
-  ProcessResult run = RunCommandLine(L"\"" + install.program() + L"\" \"\" \"\" \"\"", options);
-  EXPECT_EQ(run.exitCode, 2u);
-  EXPECT_EQ(run.standardError,
-            "Lumo Hex View Error: Invalid arguments: expected exactly two positional arguments: "
-            "<input_file> <lumoviewer_exe>\r\n");
-  // A blank inside quotes stays inside one argument.
-  run = RunCommandLine(L"\"" + install.program() + L"\" \"--max-kb 5\" a b", options);
-  EXPECT_EQ(run.exitCode, 2u);
-  EXPECT_EQ(run.standardError, "Lumo Hex View Error: Invalid arguments: unknown option: --max-kb 5\r\n");
-}
+  const std::wstring input = install.Input(L"big.bin", std::string(1 << 20, 'A'));
+  const std::wstring dump = install.DumpOf(input);
+  const SmallDisk disk(install.dumps(), "64k");
+  ASSERT_TRUE(disk.ok());
+  EXPECT_EQ(install.RunOn(input, {L"--max-kb=1024"}).exitCode, 0u);
+  const std::string report = ReadWholeFile(dump);
+  const std::string prefix =
+      "[Lumo Hex Dump Error] Cannot write dump file (cannot write temporary file '" + Utf8(dump) + ".";
+  EXPECT_EQ(report.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(report.find("\n"), report.size() - 1);
+  EXPECT_EQ(ListNames(install.dumps()), std::vector<std::wstring>{FileNameOf(dump)}) << "no temporary left";
 
-TEST(StandInViewer, ReportsATimeOutClearly) {
-  Installation install;
-  const std::wstring never = install.root() + L"\\never.hextxt";
-  ProcessOptions options;
-  options.environmentSet = {L"LUMO_VIEWER_COPY_TO=" + install.viewerCopy()};
-  const ProcessResult run =
-      RunProcess(install.viewer(), {L"--wait-file", L"--wait-timeout=200", L"--", never}, options);
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 3u);
-  const std::string message = "stand-in viewer: timed out after 200 ms waiting for '" + Utf8(never) + "'\r\n";
-  EXPECT_EQ(run.standardError, message);
-  EXPECT_EQ(ReadWholeFile(install.viewerCopy() + L".timeout"), message);
-  EXPECT_FALSE(FileExists(install.viewerCopy()));
+  DeleteFileW(dump.c_str());  // else the run frees its page and the report fits again
+  const std::string filler = UnixPathOf(install.dumps() + L"\\filler");
+  ASSERT_EQ(RunUnixShell("f='" + filler + "'; dd if=/dev/zero of=\"$f\" bs=4k; test -s \"$f\""), 0);
+  const ProcessResult run = install.RunOn(input, {L"--max-kb=1024"});
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.standardError.rfind("Lumo Hex View Error: Cannot write the hex dump file: cannot write temporary", 0),
+            0u);
 }
 
 }  // namespace

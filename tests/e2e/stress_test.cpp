@@ -1,255 +1,167 @@
-// The built program under stress: many runs at once, a viewer watching the dump path
-// closely, hostile command lines and hostile paths.
-#include <windows.h>
-
+// The built program under stress: many runs at once, a large dump watched as it is
+// written, hostile command lines and hostile paths; and a real message box.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <thread>
 
-#include "dump/generate.h"
-#include "e2e_support.h"
-#include "storage/atomic_writer.h"
-#include "storage/naming.h"
-#include "storage/path.h"
+#include "installation.h"
+#include "support/fault_guards.h"
 
 namespace hv::test {
 namespace {
 
-std::string PatternBytes(size_t count, unsigned seed) {
+std::string RandomBytes(size_t count, unsigned seed) {
   std::mt19937 random(seed);
   std::string bytes(count, '\0');
   for (char& c : bytes) c = static_cast<char>(random());
   return bytes;
 }
 
-// The dump a lone, undisturbed generation makes of the input.
-std::string ReferenceDump(const std::wstring& input, uint64_t maxKb) {
-  ScratchDirectory scratch(L"ref");
-  DumpRequest request;
-  request.inputPath = input;
-  request.outputPath = scratch.Join(L"ref.hextxt");
-  request.temporaryPath = scratch.Join(L"ref.hextxt.tmp");
-  request.maxKb = maxKb;
-  EXPECT_TRUE(GenerateDump(request).success);
-  return ReadWholeFile(request.outputPath);
-}
-
-bool EndsWith(const std::wstring& text, const std::wstring& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 TEST(Stress, ADozenSimultaneousRunsAllDeliverExactDumps) {
   Installation install;
-  const std::vector<std::wstring> inputs = {
-      install.MakeInput(L"small.txt", "just a few bytes"),
-      install.MakeInput(L"medium.bin", PatternBytes(100000, 1)),
-      install.MakeInput(L"large.bin", PatternBytes(600000, 2)),
-  };
+  const std::vector<std::wstring> inputs = {install.Input(L"small.txt", "a few bytes"),
+                                            install.Input(L"medium.bin", RandomBytes(100000, 1)),
+                                            install.Input(L"large.bin", RandomBytes(600000, 2))};
   std::vector<std::string> references;
-  for (const auto& input : inputs) references.push_back(ReferenceDump(input, 1024));
-
-  constexpr size_t kRuns = 12;
-  std::vector<ProcessResult> results(kRuns);
-  std::vector<std::wstring> copies(kRuns);
+  for (const auto& input : inputs) {
+    EXPECT_EQ(install.RunOn(input, {L"--max-kb=1024"}).exitCode, 0u);
+    references.push_back(ReadWholeFile(install.DumpOf(input)));
+  }
+  std::vector<ProcessResult> results(12);
   std::vector<std::thread> threads;
-  for (size_t i = 0; i < kRuns; ++i) {
-    copies[i] = install.root() + L"\\seen-" + std::to_wstring(i) + L".hextxt";
+  for (size_t i = 0; i < results.size(); ++i) {
     threads.emplace_back([&, i] {
-      results[i] = install.Run({L"--max-kb=1024", inputs[i % inputs.size()], install.viewer()}, copies[i]);
+      results[i] =
+          install.Run({L"--max-kb=1024", inputs[i % 3], install.viewer()}, install.Dir(L"seen-" + std::to_wstring(i)));
     });
   }
   for (auto& thread : threads) thread.join();
-
-  for (size_t i = 0; i < kRuns; ++i) {
-    SCOPED_TRACE(i);
-    ASSERT_TRUE(results[i].finished);
-    EXPECT_EQ(results[i].exitCode, 0u);
-    EXPECT_EQ(results[i].standardError, "");
-    ASSERT_TRUE(WaitForFile(copies[i], 60000)) << "viewer " << i << " saw no dump";
-    EXPECT_TRUE(ReadWholeFile(copies[i]) == references[i % inputs.size()]) << "viewer " << i << " saw another dump";
+  for (size_t i = 0; i < results.size(); ++i) {
+    EXPECT_EQ(results[i].exitCode, 0u) << results[i].standardError;
+    ASSERT_TRUE(WaitForFile(install.Dir(L"seen-" + std::to_wstring(i)), 60000));
+    const std::string seen = ReadWholeFile(install.Dir(L"seen-" + std::to_wstring(i)));
+    EXPECT_TRUE(seen == references[i % 3]) << i << ": " << seen.substr(0, 200);
   }
-  for (size_t k = 0; k < inputs.size(); ++k) {
-    EXPECT_TRUE(ReadWholeFile(install.ExpectedDumpPath(install.appDirectory(), inputs[k])) == references[k]);
-  }
-  const std::vector<std::wstring> left = ListNames(install.dumpsDirectory());
-  EXPECT_EQ(left.size(), inputs.size());
-  for (const auto& name : left) EXPECT_TRUE(EndsWith(name, L".hextxt")) << Utf8(name);
+  for (size_t k = 0; k < inputs.size(); ++k) EXPECT_TRUE(ReadWholeFile(install.DumpOf(inputs[k])) == references[k]);
+  EXPECT_EQ(ListNames(install.dumps()).size(), inputs.size()) << "only the dumps are left";
 }
 
-TEST(Stress, AViewerPollingEveryMillisecondNeverSeesAPartialDump) {
-  Installation install;
-  constexpr size_t kInputBytes = 24u << 20;
-  const std::wstring input = install.MakeInput(L"huge.bin", PatternBytes(kInputBytes, 3));
-  const std::wstring poller = install.root() + L"\\viewer\\poll-viewer.exe";
-  ASSERT_TRUE(CopyFileW(BuiltProgram(L"poll-viewer.exe").c_str(), poller.c_str(), FALSE));
-
-  const ProcessResult run = install.Run({L"--max-kb=24576", input, poller});
-  ASSERT_TRUE(run.finished);
-  ASSERT_EQ(run.exitCode, 0u);
-  const std::wstring dump = install.ExpectedDumpPath(install.appDirectory(), input);
-  const std::string finished = ReadWholeFile(dump);
-  ASSERT_GT(finished.size(), kInputBytes * 5);
-
-  ASSERT_TRUE(WaitForFile(poller + L".sizes", 180000));
-  const std::string sizes = ReadWholeFile(poller + L".sizes");
-  size_t observations = 0;
-  for (size_t start = 0; start < sizes.size();) {
-    const size_t end = sizes.find('\n', start);
-    const unsigned long long seen = std::stoull(sizes.substr(start, end - start));
-    EXPECT_EQ(seen, finished.size()) << "observation " << observations;
-    ++observations;
-    start = end + 1;
-  }
-  EXPECT_EQ(observations, 200u);
-}
-
-// Arguments a host, a user or an attacker might pass.
-std::vector<std::wstring> HostileVocabulary(const Installation& install, const std::wstring& input,
-                                            const std::wstring& viewer) {
-  return {
-      L"",
-      L"-",
-      L"--",
-      L"---",
-      std::wstring(300, L'-'),
-      L"--max-kb",
-      L"--max-kb=",
-      L"--max-kb=1",
-      L"--MAX-KB=99999999999999999999",
-      L"-max-kb=-5",
-      L"--case",
-      L"--case=LOWER",
-      L"--case=sideways",
-      L"--uppercase",
-      L"--lowercase=",
-      L"--wait-timeout=5000",
-      L"--=",
-      L"=",
-      L"--\u00E9t\u00E9",
-      L"\u65E5\u672C\u8A9E",
-      L"\xD83D\xDE00",
-      L"\xD800",
-      L"a\xDC00z",
-      std::wstring(5000, L'x'),
-      std::wstring(2000, L'\xD800'),
-      L"NUL",
-      L"CON",
-      L"COM1",
-      L"\\\\.\\NUL",
-      L"\\\\?\\C:\\",
-      L"C:\\",
-      L"\\\\server\\share\\x",
-      L"a\"b",
-      L"trailing\\",
-      input,
-      input,
-      viewer,
-      viewer,
-      install.root(),
-  };
+TEST(Stress, AViewerWatchingTheDumpPathNeverSeesAPartialDump) {
+  Installation install;  // the stand-in viewer looks every millisecond and copies what it first finds
+  const std::wstring input = install.Input(L"huge.bin", RandomBytes(24 << 20, 3));
+  ASSERT_EQ(install.RunOn(input, {L"--max-kb=24576"}).exitCode, 0u);
+  ASSERT_TRUE(WaitForFile(install.seen(), 180000));
+  EXPECT_TRUE(ReadWholeFile(install.seen()) == ReadWholeFile(install.DumpOf(input)));
 }
 
 TEST(Stress, HostileCommandLinesNeverCrashOrHang) {
   Installation install;
-  const std::wstring input = install.MakeInput(L"in.bin", "hostile");
-  const std::wstring recorder = install.root() + L"\\viewer\\arg-recorder.exe";
-  ASSERT_TRUE(CopyFileW(BuiltProgram(L"arg-recorder.exe").c_str(), recorder.c_str(), FALSE));
-  const std::vector<std::wstring> vocabulary = HostileVocabulary(install, input, recorder);
-
+  const std::wstring input = install.Input(L"in.bin", "hostile");
+  const std::wstring recorder = install.Dir(L"arg-recorder.exe");  // a viewer that ends at once
+  CopyFileW(BuiltProgram(L"arg-recorder.exe").c_str(), recorder.c_str(), FALSE);
+  const std::vector<std::wstring> words = {L"",
+                                           L"-",
+                                           L"--",
+                                           std::wstring(300, L'-'),
+                                           L"--max-kb",
+                                           L"--max-kb=-5",
+                                           L"--case=sideways",
+                                           L"--uppercase",
+                                           L"--lowercase=",
+                                           L"--=",
+                                           L"\u65E5\u672C",
+                                           L"\xD83D\xDE00",
+                                           L"a\xDC00z",
+                                           std::wstring(5000, L'\xD800'),
+                                           L"NUL",
+                                           L"CON",
+                                           L"\\\\.\\NUL",
+                                           L"\\\\?\\C:\\",
+                                           L"trailing\\",
+                                           input,
+                                           input,
+                                           recorder,
+                                           recorder};
   std::mt19937 random(20261206);
-  constexpr int kRuns = 300;
-  int exits[3] = {0, 0, 0};
-  for (int i = 0; i < kRuns; ++i) {
-    std::vector<std::wstring> arguments(random() % 6);
-    for (auto& argument : arguments) argument = vocabulary[random() % vocabulary.size()];
+  int exits[3] = {};
+  for (int i = 0; i < 200; ++i) {
+    std::vector<std::wstring> arguments(random() % 5);
+    for (auto& argument : arguments) argument = words[random() % words.size()];
     const ProcessResult run = install.Run(arguments);
-    SCOPED_TRACE("run " + std::to_string(i));
-    ASSERT_TRUE(run.finished) << "hung";
-    ASSERT_LE(run.exitCode, 2u) << "crashed or failed oddly";
+    ASSERT_TRUE(run.finished) << "hung on run " << i;
+    ASSERT_LE(run.exitCode, 2u) << "crashed on run " << i;
     ++exits[run.exitCode];
-    const std::string& line = run.standardError;
-    switch (run.exitCode) {
-      case 0:
-        EXPECT_EQ(line, "");
-        break;
-      case 1:
-        EXPECT_EQ(line.rfind("Lumo Hex View Error: ", 0), 0u) << line;
-        EXPECT_EQ(line.find("Invalid arguments: "), std::string::npos) << line;
-        break;
-      case 2:
-        EXPECT_EQ(line.rfind("Lumo Hex View Error: Invalid arguments: ", 0), 0u) << line;
-        break;
-    }
-    if (run.exitCode != 2) {
-      EXPECT_EQ(line.find('\n'), line.empty() ? std::string::npos : line.size() - 1);
+    const char* expected[] = {"", "Lumo Hex View Error: ", "Lumo Hex View Error: Invalid arguments: "};
+    EXPECT_EQ(run.standardError.rfind(expected[run.exitCode], 0), 0u) << run.standardError;
+    if (run.exitCode == 1) {
+      EXPECT_EQ(run.standardError.find("Invalid arguments"), std::string::npos);
     }
   }
-  // The mix must have exercised every ending, or the vocabulary has gone stale.
-  EXPECT_GT(exits[0], 0);
-  EXPECT_GT(exits[1], 0);
-  EXPECT_GT(exits[2], 0);
-}
-
-// Runs the program on one spelling of an input and returns the dump it wrote, which
-// must be the only file in the dumps directory.
-std::string DumpOf(const Installation& install, const std::wstring& spelling, const std::wstring& expectedDump) {
-  RemoveFileIfPresent(expectedDump);
-  const ProcessResult run = install.RunOn(spelling);
-  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
-  EXPECT_EQ(ListNames(install.dumpsDirectory()), std::vector<std::wstring>{FileNameOf(expectedDump)});
-  std::string dump = ReadWholeFile(expectedDump);
-  RemoveFileIfPresent(expectedDump);
-  return dump;
+  EXPECT_TRUE(exits[0] > 0 && exits[1] > 0 && exits[2] > 0) << "the words no longer reach every ending";
 }
 
 TEST(Stress, HostilePathsGiveCorrectDumpsUnderOneName) {
   Installation install;
-  const std::wstring in = install.root() + L"\\in";
-  std::wstring deep = in;
-  while (deep.size() < 300) {
-    deep += L"\\" + std::wstring(40, L'd');
-    ASSERT_TRUE(CreateDirectoryW(ToLongPath(deep).c_str(), nullptr));
-  }
-  const std::wstring files[] = {
-      in + L"\\" + std::wstring(250, L'n') + L".bin",
-      in + L"\\d\u00E9j\u00E0 vu \u65E5\u672C \xD83D\xDE00.bin",
-      deep + L"\\deep file.bin",
-      deep + L"\\" + std::wstring(200, L'x'),
-  };
-  for (const auto& file : files) {
-    SCOPED_TRACE(Utf8(file));
-    ASSERT_TRUE(WriteWholeFile(file, "abc"));
-    const std::wstring expectedDump = install.ExpectedDumpPath(install.appDirectory(), file);
-    EXPECT_LT(expectedDump.size(), 240u);
-
-    std::wstring forward = file;
+  std::wstring deep = install.Dir(L"in");
+  while (deep.size() < 300) CreateDirectoryW(ToLongPath(deep += L"\\" + std::wstring(40, L'd')).c_str(), nullptr);
+  for (const std::wstring& file : {install.Dir(L"in\\" + std::wstring(250, L'n')),
+                                   install.Dir(L"in\\d\u00E9j\u00E0 \u65E5\u672C \xD83D\xDE00.bin"),
+                                   deep + L"\\deep file.bin", L"\\\\?\\" + install.Dir(L"in\\dots...")}) {
+    WriteWholeFile(ToLongPath(file), "abc");
+    const std::wstring shown = StripLongPathPrefix(file);
+    std::wstring forward = shown;
     for (auto& c : forward) c = c == L'\\' ? L'/' : c;
-    for (const std::wstring& spelling : {file, forward, L"\\\\?\\" + file}) {
-      SCOPED_TRACE(Utf8(spelling));
-      const std::string dump = DumpOf(install, spelling, expectedDump);
-      EXPECT_NE(dump.find("File:      " + Utf8(file) + "\r\n"), std::string::npos) << dump.substr(0, 400);
-      EXPECT_NE(dump.find("00000000     61 62 63"), std::string::npos) << dump.substr(0, 400);
+    // Only the long form names a file whose name ends in dots.
+    for (const std::wstring& spelling :
+         file == shown ? std::vector<std::wstring>{file, forward, L"\\\\?\\" + file} : std::vector{file}) {
+      EXPECT_EQ(install.RunOn(spelling).exitCode, 0u);
+      const std::string dump = ReadWholeFile(install.DumpOf(file));
+      EXPECT_NE(dump.find("File:      " + Utf8(shown) + "\r\n"), std::string::npos) << Utf8(spelling);
+      EXPECT_NE(dump.find("00000000     61 62 63"), std::string::npos) << Utf8(spelling);
+      EXPECT_EQ(ListNames(install.dumps()).size(), 1u) << Utf8(spelling);
+      DeleteFileW(ToLongPath(install.DumpOf(file)).c_str());
     }
   }
 }
 
-TEST(Stress, ANameEndingInDotsIsReachedThroughTheLongForm) {
+TEST(ErrorBox, ShowsTheWholeMessageAndWaitsToBeDismissed) {
+  if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) GTEST_SKIP() << "no X display (scripts/test.sh has one)";
   Installation install;
-  // Only the long form can name such a file; the ordinary form means "dots" without them.
-  const std::wstring file = install.root() + L"\\in\\dots...";
-  ASSERT_TRUE(WriteWholeFile(L"\\\\?\\" + file, "abc"));
-
-  const std::wstring longForm = L"\\\\?\\" + file;
-  const std::string dump = DumpOf(install, longForm, install.ExpectedDumpPath(install.appDirectory(), longForm));
-  EXPECT_NE(dump.find("File:      " + Utf8(file) + "\r\n"), std::string::npos) << dump;
-  EXPECT_NE(dump.find("00000000     61 62 63"), std::string::npos) << dump;
-
-  const std::wstring plain = install.root() + L"\\in\\dots";
-  const std::string missing = DumpOf(install, file, install.ExpectedDumpPath(install.appDirectory(), file));
-  EXPECT_NE(missing.find("File:      " + Utf8(plain) + "\r\nError:     Cannot open file for reading (file not found)"),
-            std::string::npos)
-      << missing;
+  const std::wstring input = install.Input(L"a.bin", "abc");
+  const ImmutableDirectory app(install.Dir(L"app")), temp(install.Dir(L"temp"));
+  ASSERT_TRUE(app.ok() && temp.ok());
+  ProcessOptions options;
+  options.environmentUnset = {L"LUMO_TEST_NO_UI"};
+  options.environmentSet = {L"TMP=" + install.Dir(L"temp"), L"TEMP=" + install.Dir(L"temp")};
+  std::thread user([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 3000 && (box = FindWindowW(nullptr, L"Lumo Hex View Error")) == nullptr; ++i) Sleep(20);
+    ASSERT_NE(box, nullptr);
+    std::vector<std::wstring> shown;  // the texts of the box's controls
+    for (HWND child = nullptr; (child = FindWindowExW(box, child, nullptr, nullptr)) != nullptr;) {
+      wchar_t text[2048] = {};
+      shown.emplace_back(text, GetWindowTextW(child, text, 2048));
+    }
+    const std::wstring candidate = install.tempCandidate(), appDir = install.Dir(L"app");
+    const std::wstring message = L"Cannot find a writable location for hex dumps.\nTried: '" + appDir + L"'\nTried: '" +
+                                 candidate + L"'\n'" + appDir + L"' rejects writes (error 5); '" + candidate +
+                                 L"' cannot be created";
+    EXPECT_NE(std::find(shown.begin(), shown.end(), message), shown.end());
+    const std::string shot = UnixPathOf(JoinPath(ModuleDirectory(), L"message-box"));
+    EXPECT_EQ(RunUnixShell("xwd -root -silent > '" + shot + ".xwd' && python3 '" +
+                           UnixPathOf(BuiltProgram(L"xwd-to-png.py")) + "' '" + shot + ".xwd' '" + shot + ".png'"),
+              0);
+    EXPECT_EQ(RunUnixShell("w=$(xdotool search --name 'Lumo Hex View Error' | head -n 1) && "
+                           "xdotool windowfocus --sync \"$w\" key Return"),
+              0);
+  });
+  const ProcessResult run = RunProcess(install.program(), {input, install.viewer()}, options);
+  user.join();
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.standardError, "") << "a box, not a line";
 }
 
 }  // namespace

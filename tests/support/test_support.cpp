@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <thread>
 
 #include "launch/viewer_launch.h"
 #include "storage/path.h"
@@ -13,134 +12,75 @@ namespace {
 
 std::atomic<unsigned> scratchCounter{0};
 
-// Drains one pipe on its own thread so a chatty child never blocks on a full pipe.
-class PipeReader {
- public:
-  PipeReader(HANDLE readEnd, std::string& sink) : readEnd_(readEnd) {
-    thread_ = std::thread([this, &sink] {
-      char buffer[4096];
-      DWORD got = 0;
-      while (ReadFile(readEnd_, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        sink.append(buffer, got);
-      }
-    });
-  }
-  ~PipeReader() {
-    if (thread_.joinable()) thread_.join();
-    CloseHandle(readEnd_);
-  }
+std::wstring NameOf(const std::wstring& entry) { return entry.substr(0, entry.find(L'=', 1)); }
 
- private:
-  HANDLE readEnd_;
-  std::thread thread_;
-};
-
+// This process's environment with the options' changes, as CreateProcessW takes it.
 std::wstring EnvironmentBlock(const ProcessOptions& options) {
   std::vector<std::wstring> entries;
   if (wchar_t* block = GetEnvironmentStringsW()) {
-    for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) {
-      entries.emplace_back(p);
-    }
+    for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) entries.emplace_back(p);
     FreeEnvironmentStringsW(block);
   }
-  auto nameOf = [](const std::wstring& entry) {
-    const size_t eq = entry.find(L'=', 1);
-    return entry.substr(0, eq);
-  };
   auto drop = [&](const std::wstring& name) {
-    std::erase_if(entries, [&](const std::wstring& e) { return _wcsicmp(nameOf(e).c_str(), name.c_str()) == 0; });
+    std::erase_if(entries, [&](const std::wstring& e) { return _wcsicmp(NameOf(e).c_str(), name.c_str()) == 0; });
   };
   for (const auto& name : options.environmentUnset) drop(name);
-  for (const auto& entry : options.environmentSet) {
-    drop(nameOf(entry));
-    entries.push_back(entry);
-  }
+  for (const auto& entry : options.environmentSet) drop(NameOf(entry));
+  entries.insert(entries.end(), options.environmentSet.begin(), options.environmentSet.end());
   std::wstring result;
-  for (const auto& e : entries) {
-    result += e;
-    result.push_back(L'\0');
+  for (const auto& e : entries) result += e + L'\0';
+  return result + L'\0';
+}
+
+void RemoveTree(const std::wstring& path) {
+  for (const std::wstring& name : ListNames(path)) {
+    const std::wstring child = ToLongPath(path + L"\\" + name);
+    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileW(child.c_str()) && !RemoveDirectoryW(child.c_str())) RemoveTree(path + L"\\" + name);
   }
-  result.push_back(L'\0');
-  return result;
+  RemoveDirectoryW(ToLongPath(path).c_str());
 }
 
 }  // namespace
 
 ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
   wchar_t temp[MAX_PATH + 1];
-  DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-  std::wstring base = StripTrailingSeparators(std::wstring(temp, n));
-  for (;;) {
+  const std::wstring base = StripTrailingSeparators(std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)));
+  do {
     path_ = JoinPath(base, L"hvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(scratchCounter++));
-    if (CreateDirectoryW(path_.c_str(), nullptr)) break;
-  }
+  } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 ScratchDirectory::~ScratchDirectory() { RemoveTree(path_); }
 
 std::wstring ScratchDirectory::Join(const std::wstring& leaf) const { return JoinPath(path_, leaf); }
 
-void RemoveTree(const std::wstring& path) {
-  const std::wstring longPath = ToLongPath(path);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((longPath + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-          !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(ToLongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileW(ToLongPath(child).c_str())) RemoveDirectoryW(ToLongPath(child).c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(longPath.c_str());
-}
-
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-    DWORD written = 0;
-    ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
-    done += written;
-  }
-  CloseHandle(file);
-  return ok;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  bytes.clear();
-  HANDLE file =
-      CreateFileW(ToLongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char buffer[1 << 16];
-  DWORD got = 0;
-  bool ok = true;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) bytes.append(buffer, got);
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
   CloseHandle(file);
   return ok;
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
-  ReadWholeFile(path, bytes);
+  HANDLE file =
+      CreateFileW(ToLongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  std::vector<char> buffer(1 << 20);
+  DWORD got = 0;
+  while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
+    bytes.append(buffer.data(), got);
+  }
+  CloseHandle(file);
   return bytes;
 }
-
-bool FileExists(const std::wstring& path) { return IsExistingFile(path); }
 
 std::vector<std::wstring> ListNames(const std::wstring& directory) {
   std::vector<std::wstring> names;
@@ -155,147 +95,7 @@ std::vector<std::wstring> ListNames(const std::wstring& directory) {
   return names;
 }
 
-std::wstring BuildDirectory() { return ModuleDirectory(); }
-
-std::wstring BuiltProgram(const std::wstring& name) { return JoinPath(BuildDirectory(), name); }
-
-ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         const ProcessOptions& options) {
-  std::wstring commandLine = QuoteArgument(program);
-  for (const auto& argument : arguments) commandLine += L" " + QuoteArgument(argument);
-  return RunCommandLine(commandLine, options);
-}
-
-ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptions& options) {
-  ProcessResult result;
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE errRead = nullptr, errWrite = nullptr, outRead = nullptr, outWrite = nullptr;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  if (options.captureStandardError || options.captureStandardOutput) {
-    if (options.captureStandardError) {
-      CreatePipe(&errRead, &errWrite, &inherit, 0);
-      SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    }
-    if (options.captureStandardOutput) {
-      CreatePipe(&outRead, &outWrite, &inherit, 0);
-      SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    }
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
-  }
-  std::wstring environment = EnvironmentBlock(options);
-  std::wstring mutableLine = commandLine;
-  PROCESS_INFORMATION info{};
-  // Started suspended inside a job, so every process it starts is counted.
-  HANDLE job = CreateJobObjectW(nullptr, nullptr);
-  const BOOL started =
-      CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
-                     environment.data(), options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
-                     &startup, &info);
-  if (started) {
-    if (job != nullptr) AssignProcessToJobObject(job, info.hProcess);
-    ResumeThread(info.hThread);
-  }
-  if (errWrite) CloseHandle(errWrite);
-  if (outWrite) CloseHandle(outWrite);
-  {
-    // Readers join (and so finish reading) before the result is returned.
-    std::unique_ptr<PipeReader> errReader, outReader;
-    if (errRead) errReader = std::make_unique<PipeReader>(errRead, result.standardError);
-    if (outRead) outReader = std::make_unique<PipeReader>(outRead, result.standardOutput);
-    if (started) {
-      result.started = true;
-      const DWORD wait = WaitForSingleObject(info.hProcess, options.timeoutMs);
-      if (wait == WAIT_OBJECT_0) {
-        result.finished = true;
-        DWORD code = 0;
-        GetExitCodeProcess(info.hProcess, &code);
-        result.exitCode = code;
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-        if (job != nullptr && QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
-                                                        sizeof accounting, nullptr)) {
-          result.totalProcesses = accounting.TotalProcesses;
-        }
-      } else {
-        TerminateProcess(info.hProcess, 99);
-        WaitForSingleObject(info.hProcess, 10000);
-      }
-      CloseHandle(info.hThread);
-      CloseHandle(info.hProcess);
-    }
-  }
-  if (job != nullptr) CloseHandle(job);
-  return result;
-}
-
-std::string UnixPathOf(const std::wstring& windowsPath) {
-  using Convert = char*(CDECL*)(LPCWSTR);
-  static const auto convert = reinterpret_cast<Convert>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (convert == nullptr) return {};
-  char* unixPath = convert(StripLongPathPrefix(windowsPath).c_str());
-  if (unixPath == nullptr) return {};
-  std::string result = unixPath;
-  HeapFree(GetProcessHeap(), 0, unixPath);
-  return result;
-}
-
-int RunUnixShell(const std::string& command) {
-  // Wine hands back a Unix child as a process that ends at once, without its exit
-  // status; the script records the status itself, and we wait for that record.
-  ScratchDirectory scratch(L"sh");
-  const std::string statusFile = UnixPathOf(scratch.Join(L"status"));
-  const std::string scriptFile = UnixPathOf(scratch.Join(L"script.sh"));
-  if (statusFile.empty() || scriptFile.empty()) return -1;
-  if (!WriteWholeFile(scratch.Join(L"script.sh"), "(" + command + ") >/dev/null 2>&1 </dev/null; echo $? > '" +
-                                                      statusFile + ".partial'; mv '" + statusFile + ".partial' '" +
-                                                      statusFile + "'\n")) {
-    return -1;
-  }
-  ProcessOptions options;
-  options.captureStandardError = false;
-  options.captureStandardOutput = false;
-  const ProcessResult run = RunCommandLine(L"/bin/sh " + Wide(scriptFile), options);
-  if (!run.started || !WaitForFile(scratch.Join(L"status"), 120000)) return -1;
-  std::string status;
-  if (!ReadWholeFile(scratch.Join(L"status"), status) || status.empty()) return -1;
-  return std::atoi(status.c_str());
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-}  // namespace hv::test
-
-namespace hv::test {
-
-CurrentDirectory::CurrentDirectory(const std::wstring& directory) {
-  const DWORD length = GetCurrentDirectoryW(0, nullptr);
-  saved_.resize(length);
-  saved_.resize(GetCurrentDirectoryW(length, saved_.data()) < length ? length - 1 : 0);
-  changed_ = !saved_.empty() && SetCurrentDirectoryW(directory.c_str()) != FALSE;
-}
-
-CurrentDirectory::~CurrentDirectory() {
-  if (changed_) SetCurrentDirectoryW(saved_.c_str());
-}
+std::wstring BuiltProgram(const std::wstring& name) { return JoinPath(ModuleDirectory(), name); }
 
 bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -306,12 +106,92 @@ bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
   return true;
 }
 
-FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs) {
-  std::wstring commandLine = QuoteArgument(BuiltProgram(L"file-holder.exe"));
-  for (const auto& argument :
-       {file, share, signals_.Join(L"ready"), signals_.Join(L"release"), std::to_wstring(maxMs)}) {
-    commandLine += L" " + QuoteArgument(argument);
+ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                         const ProcessOptions& options) {
+  std::vector<std::wstring> all = {program};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return RunCommandLine(BuildArgumentString(all), options);
+}
+
+ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptions& options) {
+  ProcessResult result;
+  // Standard error goes to a file: nothing to drain while the child runs.
+  ScratchDirectory scratch(L"run");
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE errorFile = options.captureStandardError
+                         ? CreateFileW(scratch.Join(L"stderr").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                         : nullptr;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = errorFile;
+  std::wstring environment = EnvironmentBlock(options);
+  std::wstring line = commandLine;
+  PROCESS_INFORMATION info{};
+  // Suspended inside a job, so every process it starts is counted.
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  result.started =
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
+                     environment.data(), nullptr, &startup, &info) != FALSE;
+  if (errorFile != nullptr) CloseHandle(errorFile);
+  if (result.started) {
+    AssignProcessToJobObject(job, info.hProcess);
+    ResumeThread(info.hThread);
+    result.finished = WaitForSingleObject(info.hProcess, options.timeoutMs) == WAIT_OBJECT_0;
+    if (!result.finished) {
+      TerminateProcess(info.hProcess, 99);
+      WaitForSingleObject(info.hProcess, 10000);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    result.exitCode = code;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
+    result.totalProcesses = accounting.TotalProcesses;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
   }
+  CloseHandle(job);
+  result.standardError = ReadWholeFile(scratch.Join(L"stderr"));
+  return result;
+}
+
+std::string UnixPathOf(const std::wstring& windowsPath) {
+  using Convert = char*(CDECL*)(LPCWSTR);
+  static const auto convert = reinterpret_cast<Convert>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* unixPath = convert == nullptr ? nullptr : convert(StripLongPathPrefix(windowsPath).c_str());
+  if (unixPath == nullptr) return {};
+  std::string result = unixPath;
+  HeapFree(GetProcessHeap(), 0, unixPath);
+  return result;
+}
+
+int RunUnixShell(const std::string& command) {
+  // Wine hands back a Unix child as a process that ends at once, without its status;
+  // the script records the status itself, and we wait for that record.
+  ScratchDirectory scratch(L"sh");
+  const std::string status = UnixPathOf(scratch.Join(L"status"));
+  const std::string script = UnixPathOf(scratch.Join(L"script.sh"));
+  if (status.empty() || script.empty() ||
+      !WriteWholeFile(scratch.Join(L"script.sh"), "(" + command + ") >/dev/null 2>&1 </dev/null; echo $? > '" + status +
+                                                      ".partial'; mv '" + status + ".partial' '" + status + "'\n")) {
+    return -1;
+  }
+  ProcessOptions options;
+  options.captureStandardError = false;
+  if (!RunCommandLine(L"/bin/sh " + std::wstring(script.begin(), script.end()), options).started ||
+      !WaitForFile(scratch.Join(L"status"), 120000)) {
+    return -1;
+  }
+  return std::atoi(ReadWholeFile(scratch.Join(L"status")).c_str());
+}
+
+FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs) {
+  std::wstring commandLine =
+      BuildArgumentString({BuiltProgram(L"file-holder.exe"), file, share, signals_.Join(L"ready"),
+                           signals_.Join(L"release"), std::to_wstring(maxMs)});
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -320,9 +200,7 @@ FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint
   }
   CloseHandle(info.hThread);
   process_ = info.hProcess;
-  if (WaitForFile(signals_.Join(L"ready"), 30000)) {
-    holding_ = ReadWholeFile(signals_.Join(L"ready")) == "open";
-  }
+  holding_ = WaitForFile(signals_.Join(L"ready")) && ReadWholeFile(signals_.Join(L"ready")) == "open";
 }
 
 void FileHolder::Release() {
@@ -333,6 +211,15 @@ void FileHolder::Release() {
   process_ = nullptr;
 }
 
-FileHolder::~FileHolder() { Release(); }
+CurrentDirectory::CurrentDirectory(const std::wstring& directory) {
+  const DWORD length = GetCurrentDirectoryW(0, nullptr);
+  previous_.resize(length);
+  previous_.resize(GetCurrentDirectoryW(length, previous_.data()) < length ? length - 1 : 0);
+  changed_ = !previous_.empty() && SetCurrentDirectoryW(directory.c_str()) != FALSE;
+}
+
+CurrentDirectory::~CurrentDirectory() {
+  if (changed_) SetCurrentDirectoryW(previous_.c_str());
+}
 
 }  // namespace hv::test

@@ -1,5 +1,5 @@
-// Shared by the test programs: scratch directories on the real file system, whole-file
-// reads and writes, and child processes with their standard error captured.
+// Shared by the test programs: scratch directories, whole files, child processes with
+// their standard error captured, Linux commands run from inside Wine, peer processes.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +8,7 @@
 
 namespace hv::test {
 
-// A fresh directory under the user's temporary directory, removed with its content
-// when the object goes away.
+// A fresh directory under the temporary directory, removed with its content afterwards.
 class ScratchDirectory {
  public:
   explicit ScratchDirectory(const std::wstring& tag = L"t");
@@ -24,53 +23,55 @@ class ScratchDirectory {
   std::wstring path_;
 };
 
-void RemoveTree(const std::wstring& path);
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
-// Returns false when the file cannot be read; bytes then holds nothing.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes);
-std::string ReadWholeFile(const std::wstring& path);
-bool FileExists(const std::wstring& path);
+std::string ReadWholeFile(const std::wstring& path);  // empty when unreadable
 std::vector<std::wstring> ListNames(const std::wstring& directory);
+std::wstring BuiltProgram(const std::wstring& name);  // a program built beside the tests
+bool WaitForFile(const std::wstring& path, uint32_t timeoutMs = 30000);
 
-// The directory holding the test program, where every built program lies.
-std::wstring BuildDirectory();
-std::wstring BuiltProgram(const std::wstring& name);  // e.g. L"hex-viewer.exe"
+struct ProcessOptions {
+  std::vector<std::wstring> environmentSet;  // "NAME=value"
+  std::vector<std::wstring> environmentUnset;
+  bool captureStandardError = true;  // false: started without a standard error handle
+  uint32_t timeoutMs = 60000;
+};
 
 struct ProcessResult {
   bool started = false;
   bool finished = false;  // false when it outlived the time limit (it is then killed)
   uint32_t exitCode = 0;
-  // Processes ever started in the child's job: the child itself and all it started.
-  uint32_t totalProcesses = 0;
-  std::string standardOutput;
+  uint32_t totalProcesses = 0;  // the child and every process it started
   std::string standardError;
 };
 
-struct ProcessOptions {
-  std::wstring currentDirectory;             // empty: inherit
-  std::vector<std::wstring> environmentSet;  // "NAME=value" added to this process's environment
-  std::vector<std::wstring> environmentUnset;
-  bool captureStandardError = true;
-  bool captureStandardOutput = true;
-  uint32_t timeoutMs = 60000;
-};
-
-// Runs the program with the arguments quoted for CommandLineToArgvW.
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                          const ProcessOptions& options = {});
-// Runs an exact command line as CreateProcessW receives it.
+// The exact command line CreateProcessW receives.
 ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptions& options = {});
 
-// Runs a Linux shell command from inside Wine (Wine starts ELF programs too) and waits
-// for it; returns its exit status, or -1 when it could not be started.
+// A Linux shell command run from inside Wine; its exit status, or -1.
 int RunUnixShell(const std::string& command);
-// The Linux path of a Windows path under Wine (Z:\x -> /x); empty when unknown.
 std::string UnixPathOf(const std::wstring& windowsPath);
 
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& utf8);
+// Another process holding a file open (tests/programs/file-holder) until released.
+class FileHolder {
+ public:
+  // share: none | read | readwrite | all | nodelete | lock:OFFSET:LENGTH
+  FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
+  ~FileHolder() { Release(); }
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
 
-// Makes a directory the process's current directory for as long as the object lives.
+  bool holding() const { return holding_; }
+  void Release();
+
+ private:
+  ScratchDirectory signals_{L"holder"};
+  void* process_ = nullptr;
+  bool holding_ = false;
+};
+
+// Another current directory for one test.
 class CurrentDirectory {
  public:
   explicit CurrentDirectory(const std::wstring& directory);
@@ -81,34 +82,8 @@ class CurrentDirectory {
   bool changed() const { return changed_; }
 
  private:
-  std::wstring saved_;
+  std::wstring previous_;
   bool changed_ = false;
-};
-
-}  // namespace hv::test
-
-namespace hv::test {
-
-// Waits (polling) until the file exists; false after timeoutMs.
-bool WaitForFile(const std::wstring& path, uint32_t timeoutMs = 30000);
-
-// Another process holding a file open: see tests/programs/file-holder. The holder is
-// released (and waited for) when the object goes away.
-class FileHolder {
- public:
-  // share: none | read | readwrite | all | nodelete | lock:OFFSET:LENGTH
-  FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
-  ~FileHolder();
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-
-  bool holding() const { return holding_; }  // the holder reported "open"
-  void Release();                            // lets go and waits for the holder to exit
-
- private:
-  ScratchDirectory signals_{L"holder"};
-  void* process_ = nullptr;
-  bool holding_ = false;
 };
 
 }  // namespace hv::test

@@ -101,7 +101,7 @@ bool WaitForDump(const std::wstring& path, long long timeoutMs) {
   for (;;) {
     if (hv::IsExistingFile(path)) return true;
     if (GetTickCount64() >= deadline) return false;
-    Sleep(5);
+    Sleep(1);
   }
 }
 
