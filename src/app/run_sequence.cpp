@@ -83,7 +83,10 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
       TemporaryDumpPath(target.dumpPath, GetCurrentProcessId(), static_cast<uint32_t>(GetTickCount64()));
 
   const DumpResult result = GenerateDump(request);
-  if (!result.success) {
+  // The previous dump was removed above, so a file at the dump path now is a whole dump
+  // that another run on the same input delivered (its rename may be what held ours up):
+  // the viewer is better shown that than our report of why ours failed.
+  if (!result.success && !IsExistingFile(target.dumpPath)) {
     // The viewer is already waiting: give it a one-line report rather than nothing.
     const DumpResult fallback = WriteFileDirect(target.dumpPath, RenderWriteFailureReport(result.error));
     if (!fallback.success) {
