@@ -177,10 +177,6 @@ int main() {
               kInputBytes / kMiB, kRuns, kRowBytes, kFlushBytes / kMiB);
   const char* dispatched =
       hv::rows::HasShuffleRows() ? "AppendHexRow (SSSE3 shuffle rows)" : "AppendHexRow (table rows: no SSSE3)";
-  const char* chunks = hv::rows::HasVbmiRows()      ? "AppendHexRows (AVX-512 VBMI, 4 rows)"
-                       : hv::rows::HasAvx2Rows()    ? "AppendHexRows (AVX2, 2 rows)"
-                       : hv::rows::HasShuffleRows() ? "AppendHexRows (SSSE3 shuffle rows)"
-                                                    : "AppendHexRows (table rows)";
   struct Contender {
     Renderer renderer;
     bool available;
@@ -188,11 +184,9 @@ int main() {
   const Contender contenders[] = {
       {{dispatched, hv::AppendHexRow, kRowBytes}, true},
       {{"table rows (x86-64 baseline, SSE2)", TableRow, kRowBytes}, true},
-      {{chunks, hv::AppendHexRows, kChunkBytes}, true},
-      {{"WriteHexRows (room made, no zero fill)", nullptr, kChunkBytes, hv::WriteHexRows}, true},
+      {{"WriteHexRows (dispatched, as generation uses it)", nullptr, kChunkBytes, hv::WriteHexRows}, true},
       {{"write: table rows (x86-64 baseline)", nullptr, kChunkBytes, hv::rows::WriteTableRows}, true},
       {{"write: SSSE3 shuffle rows", nullptr, kChunkBytes, hv::rows::WriteShuffleRows}, hv::rows::HasShuffleRows()},
-      {{"write: AVX2, 2 rows a step", nullptr, kChunkBytes, hv::rows::WriteAvx2Rows}, hv::rows::HasAvx2Rows()},
       {{"write: AVX-512 VBMI, 4 rows a step", nullptr, kChunkBytes, hv::rows::WriteVbmiRows}, hv::rows::HasVbmiRows()},
   };
   bool ok = true;

@@ -19,10 +19,6 @@ namespace {
 
 constexpr uint64_t kChunkBytes = 65536;
 constexpr size_t kFlushThreshold = 0x100000;
-constexpr size_t kRowBytes = 85;
-// Pending stays below the threshold before a chunk, and one chunk adds at most this
-// much, so the pending text never grows once made.
-constexpr size_t kPendingCapacity = kFlushThreshold + (kChunkBytes / 16) * kRowBytes;
 
 constexpr DWORD kRecallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
 // No recall of remote content by the open itself.
@@ -107,7 +103,9 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
   }
 
   const std::string header = RenderReportHeader(displayPath, fileSize, shownBytes, request.maxKb, request.uppercase);
-  PendingText pending(header.size() + (fileSize == 0 ? 64 : kPendingCapacity));
+  // Pending stays below the threshold before a chunk, and one chunk adds at most its
+  // rows' text, so the pending text never grows once made.
+  PendingText pending(header.size() + (fileSize == 0 ? 64 : kFlushThreshold + HexRowsSize(kChunkBytes)));
   pending.Append(header);
   const auto flush = [&]() {
     if (pending.empty()) {
@@ -130,6 +128,13 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
     pending.Append("\r\n" + RenderColumnHeader(request.uppercase));
 
     std::vector<unsigned char> buffer(kChunkBytes, 0);
+    const ChunkReader read = reader ? reader : [&](unsigned char* into, uint64_t want, uint64_t& got, uint32_t& code) {
+      DWORD delivered = 0;
+      const bool ok = ReadFile(input.get(), into, static_cast<DWORD>(want), &delivered, nullptr) != FALSE;
+      code = ok ? 0 : GetLastError();
+      got = delivered;
+      return ok;
+    };
     uint64_t position = 0;
     bool readFailed = false;
     uint64_t failureOffset = 0;
@@ -138,21 +143,11 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
       const uint64_t want = std::min(kChunkBytes, shownBytes - position);
       uint64_t count = 0;
       uint32_t code = 0;
-      bool readOk = false;
-      if (reader) {
-        readOk = reader(buffer.data(), want, count, code);
-        if (readOk && count > want) {
-          // Rows are cut from the buffer: more than was asked for cannot be trusted.
-          readOk = false;
-          code = kErrorInvalidData;
-        }
-      } else {
-        DWORD got = 0;
-        readOk = ReadFile(input.get(), buffer.data(), static_cast<DWORD>(want), &got, nullptr) != FALSE;
-        if (!readOk) {
-          code = GetLastError();
-        }
-        count = got;
+      bool readOk = read(buffer.data(), want, count, code);
+      if (readOk && count > want) {
+        // Rows are cut from the buffer: more than was asked for cannot be trusted.
+        readOk = false;
+        code = kErrorInvalidData;
       }
       if (!readOk) {
         readFailed = true;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-// SSE2, which every x86-64 CPU has; SSSE3, AVX2 and AVX-512 only behind run-time checks of
+// SSE2, which every x86-64 CPU has; SSSE3 and AVX-512 only behind run-time checks of
 // the CPU, in functions compiled for them alone.
 #include <immintrin.h>
 
@@ -153,7 +153,6 @@ __attribute__((target("ssse3"))) inline __m128i LoadMask(const signed char (&mas
 
 // Asked once at start-up, so a row pays one predictable branch for the choice.
 const bool kShuffleRows = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
-const bool kAvx2Rows = __builtin_cpu_supports("avx2");
 const bool kVbmiRows =
     __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
 
@@ -246,63 +245,6 @@ __attribute__((target("ssse3"))) void RenderShuffleRows(char* out, uint64_t offs
   const __m128i digits = DigitsFor(uppercase);
   for (uint64_t row = 0; row < rows; ++row) {
     ComposeShuffleRow(out + row * kRowText, offset + row * kBytesPerRow, bytes + row * kBytesPerRow, digits);
-  }
-}
-
-// The shuffle row in both 128-bit lanes at once: lane 0 holds one row, lane 1 the next.
-__attribute__((target("avx2"))) inline __m256i LoadMask2(const signed char (&mask)[16]) {
-  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(mask)));
-}
-
-__attribute__((target("avx2"))) inline void StoreLanes(char* first, char* second, __m256i block) {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(first), _mm256_castsi256_si128(block));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(second), _mm256_extracti128_si256(block, 1));
-}
-
-__attribute__((target("avx2"))) void RenderAvx2Rows(char* out, uint64_t offset, const unsigned char* bytes,
-                                                    uint64_t rows, bool uppercase) {
-  const __m128i digits128 = DigitsFor(uppercase);
-  const __m256i digits = _mm256_broadcastsi128_si256(digits128);
-  const __m256i nibble = _mm256_set1_epi8(0x0F);
-  uint64_t row = 0;
-  for (; row + 2 <= rows; row += 2) {
-    const uint32_t at = static_cast<uint32_t>(offset + row * kBytesPerRow);
-    const __m256i data = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + row * kBytesPerRow));
-    const __m256i highDigits = _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
-    const __m256i lowDigits = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
-    const __m256i low = _mm256_unpacklo_epi8(highDigits, lowDigits);
-    const __m256i high = _mm256_unpackhi_epi8(highDigits, lowDigits);
-
-    const __m256i offsetBytes = _mm256_set_epi32(0, 0, 0, static_cast<int>(__builtin_bswap32(at + 16)), 0, 0, 0,
-                                                 static_cast<int>(__builtin_bswap32(at)));
-    const __m256i offsetDigits =
-        _mm256_unpacklo_epi8(_mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(offsetBytes, 4), nibble)),
-                             _mm256_shuffle_epi8(digits, _mm256_and_si256(offsetBytes, nibble)));
-
-    const __m256i shifted = _mm256_add_epi8(data, _mm256_set1_epi8(0x60));
-    const __m256i printable = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0xDF)), shifted);
-    const __m256i text = _mm256_blendv_epi8(_mm256_set1_epi8('.'), data, printable);
-
-    char* first = out + row * kRowText;
-    char* second = first + kRowText;
-    StoreLanes(first, second,
-               _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(offsetDigits, LoadMask2(kOffsetPick)),
-                                               _mm256_shuffle_epi8(low, LoadMask2(kBlock0Pick))),
-                               LoadMask2(kBlock0Fill)));
-    StoreLanes(first + 16, second + 16,
-               _mm256_or_si256(_mm256_shuffle_epi8(low, LoadMask2(kBlock1Pick)), LoadMask2(kBlock1Fill)));
-    StoreLanes(first + 32, second + 32,
-               _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(low, LoadMask2(kBlock2PickLow)),
-                                               _mm256_shuffle_epi8(high, LoadMask2(kBlock2PickHigh))),
-                               LoadMask2(kBlock2Fill)));
-    StoreLanes(first + 48, second + 48,
-               _mm256_or_si256(_mm256_shuffle_epi8(high, LoadMask2(kBlock3Pick)), LoadMask2(kBlock3Fill)));
-    StoreLanes(first + 64, second + 64, _mm256_or_si256(_mm256_slli_si256(text, 2), LoadMask2(kBlock4Fill)));
-    StoreLanes(first + kLastBlockStart, second + kLastBlockStart,
-               _mm256_or_si256(_mm256_srli_si256(text, 3), LoadMask2(kLastBlockFill)));
-  }
-  if (row < rows) {
-    ComposeShuffleRow(out + row * kRowText, offset + row * kBytesPerRow, bytes + row * kBytesPerRow, digits128);
   }
 }
 
@@ -435,19 +377,8 @@ void WriteRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t 
   }
 }
 
-// Grows the output once by the exact text, then writes the rows into it.
-void AppendRows(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase,
-                FullRowsRenderer renderFullRows) {
-  const size_t start = output.size();
-  output.resize(start + RowsTextSize(count));
-  WriteRows(output.data() + start, offset, bytes, count, uppercase, renderFullRows);
-}
-
 // The fastest renderer the CPU can run, chosen once.
-const FullRowsRenderer kFullRows = kVbmiRows      ? RenderVbmiRows
-                                   : kAvx2Rows    ? RenderAvx2Rows
-                                   : kShuffleRows ? RenderShuffleRows
-                                                  : RenderTableRows;
+const FullRowsRenderer kFullRows = kVbmiRows ? RenderVbmiRows : kShuffleRows ? RenderShuffleRows : RenderTableRows;
 
 }  // namespace
 
@@ -478,12 +409,6 @@ void WriteShuffleRows(char* out, uint64_t offset, const unsigned char* bytes, ui
   WriteRows(out, offset, bytes, count, uppercase, RenderShuffleRows);
 }
 
-bool HasAvx2Rows() { return kAvx2Rows; }
-
-void WriteAvx2Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  WriteRows(out, offset, bytes, count, uppercase, RenderAvx2Rows);
-}
-
 bool HasVbmiRows() { return kVbmiRows; }
 
 void WriteVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
@@ -505,7 +430,7 @@ std::string RenderReportHeader(const std::wstring& displayPath, uint64_t fileSiz
 }
 
 std::string RenderColumnHeader(bool uppercase) {
-  const PairTable& table = uppercase ? kUpperPairs : kLowerPairs;
+  const PairTable& table = PairsFor(uppercase);
   std::string line = "Offset(h)    ";
   for (size_t n = 0; n < kBytesPerRow; ++n) {
     line.append(table.pairs[n], 2);
@@ -527,10 +452,6 @@ void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* byt
   } else {
     rows::AppendTableRow(output, offset, bytes, count, uppercase);
   }
-}
-
-void AppendHexRows(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  AppendRows(output, offset, bytes, count, uppercase, kFullRows);
 }
 
 uint64_t HexRowsSize(uint64_t count) { return RowsTextSize(count); }

@@ -1,4 +1,4 @@
-// The ways row lines are composed. AppendHexRow, AppendHexRows and WriteHexRows pick one
+// The ways row lines are composed. AppendHexRow and WriteHexRows pick one
 // per CPU; they are visible here so tests can hold each to the same text on any machine.
 #pragma once
 
@@ -20,9 +20,6 @@ void AppendShuffleRow(std::string& output, uint64_t offset, const unsigned char*
 // the others only when their Has function says the CPU can run them.
 void WriteTableRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 void WriteShuffleRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
-// Two rows at a time in the two halves of 256-bit registers.
-bool HasAvx2Rows();
-void WriteAvx2Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 // Four rows at a time, each 64-byte store picked by byte permutes (AVX-512 F, BW and VBMI).
 bool HasVbmiRows();
 void WriteVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);

@@ -83,7 +83,7 @@ TEST(AtomicFileWriter, ReplacesOnlyWhatItMay) {
   EXPECT_EQ(test::ListNames(scratch.path()), Names{L"out.hextxt"});
 
   // Three attempts 50 ms apart, then the temporary goes and the target stays as it was.
-  test::FileHolder holder(target, L"nodelete");
+  test::FileHolder holder(target, L"readwrite");
   ASSERT_TRUE(holder.holding());
   const auto start = std::chrono::steady_clock::now();
   result = WriteFileAtomically(temporary, target, "newer");

@@ -106,6 +106,8 @@ bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
   return true;
 }
 
+ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptions& options);
+
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                          const ProcessOptions& options) {
   std::vector<std::wstring> all = {program};
@@ -118,10 +120,8 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
   // Standard error goes to a file: nothing to drain while the child runs.
   ScratchDirectory scratch(L"run");
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE errorFile = options.captureStandardError
-                         ? CreateFileW(scratch.Join(L"stderr").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
-                         : nullptr;
+  HANDLE errorFile = CreateFileW(scratch.Join(L"stderr").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -134,7 +134,7 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
   result.started =
       CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
                      environment.data(), nullptr, &startup, &info) != FALSE;
-  if (errorFile != nullptr) CloseHandle(errorFile);
+  CloseHandle(errorFile);
   if (result.started) {
     AssignProcessToJobObject(job, info.hProcess);
     ResumeThread(info.hThread);
@@ -179,9 +179,7 @@ int RunUnixShell(const std::string& command) {
                                                       ".partial'; mv '" + status + ".partial' '" + status + "'\n")) {
     return -1;
   }
-  ProcessOptions options;
-  options.captureStandardError = false;
-  if (!RunCommandLine(L"/bin/sh " + std::wstring(script.begin(), script.end()), options).started ||
+  if (!RunCommandLine(L"/bin/sh " + std::wstring(script.begin(), script.end()), {}).started ||
       !WaitForFile(scratch.Join(L"status"), 120000)) {
     return -1;
   }

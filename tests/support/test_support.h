@@ -32,7 +32,6 @@ bool WaitForFile(const std::wstring& path, uint32_t timeoutMs = 30000);
 struct ProcessOptions {
   std::vector<std::wstring> environmentSet;  // "NAME=value"
   std::vector<std::wstring> environmentUnset;
-  bool captureStandardError = true;  // false: started without a standard error handle
   uint32_t timeoutMs = 60000;
 };
 
@@ -46,8 +45,6 @@ struct ProcessResult {
 
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                          const ProcessOptions& options = {});
-// The exact command line CreateProcessW receives.
-ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptions& options = {});
 
 // A Linux shell command run from inside Wine; its exit status, or -1.
 int RunUnixShell(const std::string& command);
@@ -56,7 +53,7 @@ std::string UnixPathOf(const std::wstring& windowsPath);
 // Another process holding a file open (tests/programs/file-holder) until released.
 class FileHolder {
  public:
-  // share: none | read | readwrite | all | nodelete | lock:OFFSET:LENGTH
+  // share: none | read | readwrite (no delete sharing) | all
   FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
   ~FileHolder() { Release(); }
   FileHolder(const FileHolder&) = delete;
