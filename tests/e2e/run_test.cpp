@@ -121,28 +121,6 @@ TEST(Program, AViewerThatCannotBeStartedFailsAfterTheOldDumpIsGone) {
   EXPECT_TRUE(ListNames(install.dumps()).empty());
 }
 
-TEST(Program, ALockedInputGivesAnErrorReportAsTheDump) {
-  Installation install;
-  const std::wstring locked = install.Input(L"locked.bin", "secret");
-  FileHolder holder(locked, L"none");
-  ASSERT_TRUE(holder.holding());
-  EXPECT_EQ(install.RunOn(locked).exitCode, 0u);
-  const std::string equals(83, '=');
-  EXPECT_EQ(ReadWholeFile(install.DumpOf(locked)),
-            equals + "\r\n[Lumo Hex Dump Error]\r\nFile:      " + Utf8(locked) +
-                "\r\nError:     Cannot open file for reading (file is locked by another process)\r\n" + equals +
-                "\r\n");
-}
-
-TEST(Program, AProgramDirectoryThatRefusesWritesSendsDumpsToTheTemporaryDirectory) {
-  Installation install;
-  const std::wstring input = install.Input(L"hello.txt", kHello);
-  const ImmutableDirectory app(install.Dir(L"app"));
-  ASSERT_TRUE(app.ok());
-  EXPECT_EQ(install.RunOn(input).exitCode, 0u);
-  EXPECT_EQ(ReadWholeFile(install.DumpOf(input, install.tempCandidate())), HelloDump(input));
-}
-
 TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {
   Installation install;
   const std::wstring input = install.Input(L"big.bin", std::string(1 << 20, 'A'));

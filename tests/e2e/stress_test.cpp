@@ -1,5 +1,5 @@
 // The built program under stress: many runs at once, a large dump watched as it is
-// written, hostile command lines and hostile paths; and a real message box.
+// written, hostile command lines; and a real message box.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,30 +100,6 @@ TEST(Stress, HostileCommandLinesNeverCrashOrHang) {
     }
   }
   EXPECT_TRUE(exits[0] > 0 && exits[1] > 0 && exits[2] > 0) << "the words no longer reach every ending";
-}
-
-TEST(Stress, HostilePathsGiveCorrectDumpsUnderOneName) {
-  Installation install;
-  std::wstring deep = install.Dir(L"in");
-  while (deep.size() < 300) CreateDirectoryW(ToLongPath(deep += L"\\" + std::wstring(40, L'd')).c_str(), nullptr);
-  for (const std::wstring& file : {install.Dir(L"in\\" + std::wstring(250, L'n')),
-                                   install.Dir(L"in\\d\u00E9j\u00E0 \u65E5\u672C \xD83D\xDE00.bin"),
-                                   deep + L"\\deep file.bin", L"\\\\?\\" + install.Dir(L"in\\dots...")}) {
-    WriteWholeFile(ToLongPath(file), "abc");
-    const std::wstring shown = StripLongPathPrefix(file);
-    std::wstring forward = shown;
-    for (auto& c : forward) c = c == L'\\' ? L'/' : c;
-    // Only the long form names a file whose name ends in dots.
-    for (const std::wstring& spelling :
-         file == shown ? std::vector<std::wstring>{file, forward, L"\\\\?\\" + file} : std::vector{file}) {
-      EXPECT_EQ(install.RunOn(spelling).exitCode, 0u);
-      const std::string dump = ReadWholeFile(install.DumpOf(file));
-      EXPECT_NE(dump.find("File:      " + Utf8(shown) + "\r\n"), std::string::npos) << Utf8(spelling);
-      EXPECT_NE(dump.find("00000000     61 62 63"), std::string::npos) << Utf8(spelling);
-      EXPECT_EQ(ListNames(install.dumps()).size(), 1u) << Utf8(spelling);
-      DeleteFileW(ToLongPath(install.DumpOf(file)).c_str());
-    }
-  }
 }
 
 TEST(ErrorBox, ShowsTheWholeMessageAndWaitsToBeDismissed) {

@@ -65,6 +65,9 @@ TEST(InputFullPath, GivesOnePathForEverySpellingOfAFile) {
   for (const std::wstring& spelling : {std::wstring(L"./sub/../in.bin"), slashed, L"\\\\?\\" + file, file + L"\\"}) {
     EXPECT_EQ(InputFullPath(spelling), file) << WideToUtf8(spelling);
   }
+  // The long form names a file whose name ends in dots; resolving would drop them.
+  EXPECT_EQ(InputFullPath(L"\\\\?\\" + file + L".."), file + L"..");
+  EXPECT_EQ(InputFullPath(file + L".."), file);
 }
 
 TEST(AtomicFileWriter, ReplacesOnlyWhatItMay) {
