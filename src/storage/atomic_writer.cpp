@@ -6,6 +6,7 @@
 
 #include "storage/file_handle.h"
 #include "storage/path.h"
+#include "text/encoding.h"
 #include "text/system_error.h"
 
 namespace hv {
@@ -183,6 +184,15 @@ bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode) {
   const std::wstring longPath = ToLongPath(NormalizeSeparators(path));
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesW(longPath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  // Moved aside before it is deleted: a file deleted in place while someone still reads it
+  // lingers at the path, pending deletion, and refuses the rename of the new dump there.
+  static unsigned removals = 0;
+  const std::wstring aside = longPath + L"." + DecimalText(static_cast<uint32_t>(GetCurrentProcessId())) + L"_" +
+                             DecimalText(static_cast<uint32_t>(removals++)) + L".removed.tmp";
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && MoveFileExW(longPath.c_str(), aside.c_str(), 0)) {
+    DeleteFileW(aside.c_str());  // a leftover ends in .tmp and is pruned in time
+    return true;
   }
   if (DeleteFileW(longPath.c_str())) {
     return true;
