@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dump/report.h"
-#include "dump/report_rows.h"
+#include "dump/hex_rows.h"
 
 namespace {
 
@@ -28,10 +28,6 @@ constexpr int kRuns = 7;
 using RowRenderer = void (*)(std::string&, uint64_t, const unsigned char*, uint64_t, bool);
 // Writes rows into room the caller made, as dump generation does, with no string to grow.
 using RawRenderer = void (*)(char*, uint64_t, const unsigned char*, uint64_t, bool);
-
-void TableRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  hv::rows::AppendTableRow(output, offset, bytes, count, uppercase);
-}
 
 std::vector<unsigned char> MakePattern() {
   std::vector<unsigned char> pattern(kPatternBytes);
@@ -175,20 +171,20 @@ int main() {
   const std::vector<unsigned char> pattern = MakePattern();
   std::printf("render-bench: %zu MiB of input per run, %d runs, %zu-byte rows, output emptied at %zu MiB\n",
               kInputBytes / kMiB, kRuns, kRowBytes, kFlushBytes / kMiB);
-  const char* dispatched =
-      hv::rows::HasShuffleRows() ? "AppendHexRow (SSSE3 shuffle rows)" : "AppendHexRow (table rows: no SSSE3)";
   struct Contender {
     Renderer renderer;
     bool available;
   };
-  const Contender contenders[] = {
-      {{dispatched, hv::AppendHexRow, kRowBytes}, true},
-      {{"table rows (x86-64 baseline, SSE2)", TableRow, kRowBytes}, true},
+  std::vector<Contender> contenders = {
+      {{"AppendHexRow (one row a call, dispatched)", hv::AppendHexRow, kRowBytes}, true},
       {{"WriteHexRows (dispatched, as generation uses it)", nullptr, kChunkBytes, hv::WriteHexRows}, true},
-      {{"write: table rows (x86-64 baseline)", nullptr, kChunkBytes, hv::rows::WriteTableRows}, true},
-      {{"write: SSSE3 shuffle rows", nullptr, kChunkBytes, hv::rows::WriteShuffleRows}, hv::rows::HasShuffleRows()},
-      {{"write: AVX-512 VBMI, 4 rows a step", nullptr, kChunkBytes, hv::rows::WriteVbmiRows}, hv::rows::HasVbmiRows()},
   };
+  std::vector<std::string> labels;
+  for (const hv::HexRowsPath& path : hv::HexRowsPaths()) labels.push_back(std::string("write: ") + path.name + " rows");
+  size_t next = 0;
+  for (const hv::HexRowsPath& path : hv::HexRowsPaths()) {
+    contenders.push_back({{labels[next++].c_str(), nullptr, kChunkBytes, path.write}, path.supported});
+  }
   bool ok = true;
   for (const Contender& contender : contenders) {
     if (!contender.available) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dump/hex_rows.h"
 #include "dump/report.h"
 #include "storage/atomic_writer.h"
 #include "storage/file_handle.h"

@@ -9,7 +9,7 @@
 // the CPU, in functions compiled for them alone.
 #include <immintrin.h>
 
-#include "dump/report_rows.h"
+#include "dump/hex_rows.h"
 #include "text/encoding.h"
 
 namespace hv {
@@ -380,18 +380,13 @@ void WriteRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t 
 // The fastest renderer the CPU can run, chosen once.
 const FullRowsRenderer kFullRows = kVbmiRows ? RenderVbmiRows : kShuffleRows ? RenderShuffleRows : RenderTableRows;
 
-}  // namespace
-
-namespace rows {
-
+// Composed in a fixed buffer and appended in two pieces, the row and its line end.
 void AppendTableRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   char row[kRowText];
   ComposeTableRow(row, offset, bytes, count, PairsFor(uppercase));
   output.append(row, kLineWidth);
   output.append(kLineEnd, 2);
 }
-
-bool HasShuffleRows() { return kShuffleRows; }
 
 __attribute__((target("ssse3"))) void AppendShuffleRow(std::string& output, uint64_t offset, const unsigned char* bytes,
                                                        bool uppercase) {
@@ -409,13 +404,17 @@ void WriteShuffleRows(char* out, uint64_t offset, const unsigned char* bytes, ui
   WriteRows(out, offset, bytes, count, uppercase, RenderShuffleRows);
 }
 
-bool HasVbmiRows() { return kVbmiRows; }
-
 void WriteVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   WriteRows(out, offset, bytes, count, uppercase, RenderVbmiRows);
 }
 
-}  // namespace rows
+}  // namespace
+
+std::vector<HexRowsPath> HexRowsPaths() {
+  return {{"table", true, WriteTableRows},
+          {"ssse3", kShuffleRows, WriteShuffleRows},
+          {"avx512vbmi", kVbmiRows, WriteVbmiRows}};
+}
 
 std::string RenderReportHeader(const std::wstring& displayPath, uint64_t fileSize, uint64_t shownBytes, uint64_t maxKb,
                                bool uppercase) {
@@ -448,9 +447,9 @@ std::string RenderColumnHeader(bool uppercase) {
 
 void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   if (count >= kBytesPerRow && kShuffleRows) {
-    rows::AppendShuffleRow(output, offset, bytes, uppercase);
+    AppendShuffleRow(output, offset, bytes, uppercase);
   } else {
-    rows::AppendTableRow(output, offset, bytes, count, uppercase);
+    AppendTableRow(output, offset, bytes, count, uppercase);
   }
 }
 

@@ -15,11 +15,6 @@ std::string RenderColumnHeader(bool uppercase);
 
 // Appends one 83-character row and CR LF; a count above 16 is taken as 16.
 void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
-// The rows of `count` bytes at once, cut from their start 16 bytes a row, the last
-// possibly short: the same text as AppendHexRow for each row in turn, composed in place
-// at `out`, which has room for HexRowsSize(count) bytes.
-uint64_t HexRowsSize(uint64_t count);
-void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
 FooterKind SelectFooterKind(uint64_t fileSize, uint64_t capBytes);
 std::string RenderFooter(FooterKind kind, uint64_t fileSize, uint64_t maxKb);

@@ -6,7 +6,7 @@
 
 #include "dump/generate.h"
 #include "dump/report.h"
-#include "dump/report_rows.h"
+#include "dump/hex_rows.h"
 #include "support/fault_guards.h"
 #include "support/test_support.h"
 #include "text/system_error.h"
@@ -50,13 +50,11 @@ TEST(DumpReport, HelloExampleSizeTextsLowerCaseAndUnpairedSurrogate) {
             std::string::npos);
 }
 
-// Name, whether this CPU runs it, and the way of writing rows.
-using RowsPath = std::tuple<const char*, bool, void (*)(char*, uint64_t, const unsigned char*, uint64_t, bool)>;
-class HexRows : public testing::TestWithParam<RowsPath> {};
+class HexRows : public testing::TestWithParam<HexRowsPath> {};
 
 TEST_P(HexRows, EqualOneRowAtATimeAndWriteNothingOutside) {
-  const auto [name, available, write] = GetParam();
-  if (!available) GTEST_SKIP() << "CPU lacks " << name;
+  const HexRowsPath path = GetParam();
+  if (!path.supported) GTEST_SKIP() << "this CPU cannot run " << path.name;
   const std::string guard(64, '\xA5');
   for (bool upper : {true, false}) {
     for (uint64_t count = 0; count <= 40; ++count) {
@@ -64,15 +62,13 @@ TEST_P(HexRows, EqualOneRowAtATimeAndWriteNothingOutside) {
       AppendRows(expected, 0x123456789, kBytes, count, upper);
       ASSERT_EQ(HexRowsSize(count), expected.size());
       std::string room = guard + std::string(expected.size(), '\0') + guard;
-      write(&room[guard.size()], 0x123456789, kBytes, count, upper);
+      path.write(&room[guard.size()], 0x123456789, kBytes, count, upper);
       ASSERT_EQ(room, guard + expected + guard) << count << upper;
     }
   }
 }
-const RowsPath kPaths[] = {RowsPath("Dispatched", true, WriteHexRows), RowsPath("Table", true, rows::WriteTableRows),
-                           RowsPath("Ssse3", rows::HasShuffleRows(), rows::WriteShuffleRows),
-                           RowsPath("Vbmi", rows::HasVbmiRows(), rows::WriteVbmiRows)};
-INSTANTIATE_TEST_SUITE_P(Paths, HexRows, testing::ValuesIn(kPaths));
+INSTANTIATE_TEST_SUITE_P(Paths, HexRows, testing::ValuesIn(HexRowsPaths()),
+                         [](const testing::TestParamInfo<HexRowsPath>& info) { return std::string(info.param.name); });
 
 // One file and its dump throughout, so each step also shows that the one before left nothing behind.
 TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePreviousDump) {

@@ -1,0 +1,29 @@
+// Many row lines at once, written in place: the way dump generation renders a chunk.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace hv {
+
+// Bytes of text the rows of `count` input bytes take: 85 a row, the last row possibly short.
+uint64_t HexRowsSize(uint64_t count);
+
+// The rows of `count` bytes, cut from their start 16 bytes a row, the last possibly short:
+// the same text as AppendHexRow for each row in turn, composed in place at `out`, which
+// has room for HexRowsSize(count) bytes. Takes the fastest path this CPU runs.
+void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+
+using HexRowsWriter = void (*)(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+
+struct HexRowsPath {
+  const char* name;
+  bool supported;  // whether this CPU can run it
+  HexRowsWriter write;
+};
+
+// Every path this build has, whether this CPU runs it or not, so that tests and benchmarks
+// hold each to the same text on any machine.
+std::vector<HexRowsPath> HexRowsPaths();
+
+}  // namespace hv
