@@ -1,0 +1,35 @@
+// Takes a path for itself the moment it is free, as a foreign program might, and holds it
+// open with no sharing.   path-taker.exe PATH SIGNAL-DIR MAX-MS
+// Creates SIGNAL-DIR\watching once it runs and SIGNAL-DIR\taken once it holds PATH, then
+// lets go when SIGNAL-DIR\release exists or MAX-MS have passed. Exits 0 if it took PATH.
+#include <windows.h>
+
+#include <string>
+
+#include "storage/file_handle.h"
+#include "storage/path.h"
+
+namespace {
+
+void Signal(const std::wstring& path) {
+  const hv::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 4) return 64;
+  const std::wstring path = hv::ToLongPath(argv[1]), signals = argv[2];
+  const ULONGLONG deadline = GetTickCount64() + _wtoi(argv[3]);
+  Signal(signals + L"\\watching");
+  HANDLE taken = INVALID_HANDLE_VALUE;
+  while (taken == INVALID_HANDLE_VALUE && GetTickCount64() < deadline) {
+    taken = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (taken == INVALID_HANDLE_VALUE) Sleep(1);
+  }
+  const hv::FileHandle held(taken);
+  if (!held.valid()) return 1;
+  Signal(signals + L"\\taken");
+  while (!hv::IsExistingFile(signals + L"\\release") && GetTickCount64() < deadline) Sleep(2);
+  return 0;
+}
