@@ -5,9 +5,7 @@
 #include <algorithm>
 
 #include "installation.h"
-#include "storage/atomic_writer.h"
 #include "support/fault_guards.h"
-#include "text/system_error.h"
 
 namespace hv::test {
 namespace {
@@ -25,7 +23,12 @@ std::string HelloDump(const std::wstring& path) {
          "\r\n[End of File: Fully displayed] (Total: 20 bytes)\r\n" + dashes + "\r\n";
 }
 
-std::string ErrorLine(const std::wstring& message) { return WideToAnsi(L"Lumo Hex View Error: " + message) + "\r\n"; }
+// The error output line of an ASCII message: cut at 256 characters, the cut counted, CR LF.
+std::string ErrorLine(const std::string& message) {
+  const std::string line = "Lumo Hex View Error: " + message;
+  if (line.size() <= 256) return line + "\r\n";
+  return line.substr(0, 256) + "\n[... truncated, " + std::to_string(line.size() - 256) + " characters omitted]\r\n";
+}
 
 // Dates a file's last write the given number of days back.
 void AgeFile(const std::wstring& path, int days) {
@@ -45,12 +48,13 @@ TEST(Program, RefusedRunsExitEarlyAndCreateNothing) {
   const struct {
     std::vector<std::wstring> arguments;
     uint32_t exitCode;
-    std::wstring message;
+    std::string message;
   } cases[] = {
-      {{}, 2, L"Invalid arguments: expected exactly two positional arguments: <input_file> <lumoviewer_exe>"},
-      {{L"--bogus", input, install.viewer()}, 2, L"Invalid arguments: unknown option: --bogus"},
-      {{input, install.Dir(L"none.exe")}, 1, L"LumoViewer executable not found at specified path."},
-      {{input, install.Dir(L"in")}, 1, L"LumoViewer executable not found at specified path."},
+      {{}, 2, "Invalid arguments: expected exactly two positional arguments: <input_file> <lumoviewer_exe>"},
+      {{L"--bogus", input, install.viewer()}, 2, "Invalid arguments: unknown option: --bogus"},
+      {{L"--max-kb", L"", input, install.viewer()}, 2, "Invalid arguments: option value is empty: --max-kb"},
+      {{input, install.Dir(L"none.exe")}, 1, "LumoViewer executable not found at specified path."},
+      {{input, install.Dir(L"in")}, 1, "LumoViewer executable not found at specified path."},
   };
   for (const auto& c : cases) {
     const ProcessResult run = install.Run(c.arguments);
@@ -84,6 +88,15 @@ TEST(Program, ANormalRunHandsTheViewerTheExactDumpAndPrunes) {
   EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(input));
   const char args[] = "--wait-file\0--wait-timeout=30000\0--\0";
   EXPECT_EQ(ReadWholeFile(install.seen() + L".args"), std::string(args, sizeof args - 1) + Utf8(dump) + '\0');
+
+  // An input that is not there: its report in the dump, whose name is written out here.
+  EXPECT_EQ(install.Run({L"C:/Data/missing.bin", install.viewer()}, install.Dir(L"seen-missing")).exitCode, 0u);
+  EXPECT_TRUE(WaitForFile(install.Dir(L"seen-missing"), 60000));
+  EXPECT_EQ(ReadWholeFile(install.dumps() + L"\\51e9d26dbf4c2def - missing.bin.hextxt"),
+            std::string(83, '=') +
+                "\r\n[Lumo Hex Dump Error]\r\nFile:      C:\\Data\\missing.bin\r\n"
+                "Error:     Cannot open file for reading (file not found)\r\n" +
+                std::string(83, '=') + "\r\n");
 }
 
 TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
@@ -103,8 +116,9 @@ TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
   ASSERT_TRUE(holder.holding());
   const ProcessResult run = install.RunOn(input);
   EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.standardError,
-            ErrorLine(L"Cannot replace the previous hex dump: " + dump + L" (" + SystemErrorText(32) + L")"));
+  const std::string line = "Lumo Hex View Error: Cannot replace the previous hex dump: " + Utf8(dump) + " (";
+  EXPECT_EQ(run.standardError.substr(0, line.size()), line);
+  EXPECT_TRUE(run.standardError.ends_with(" (32))\r\n")) << run.standardError;  // the system's words for code 32
   EXPECT_EQ(run.totalProcesses, 1u) << "the viewer must not be started";
   EXPECT_TRUE(IsExistingFile(old)) << "a failed run prunes nothing";
 }
@@ -117,8 +131,45 @@ TEST(Program, AViewerThatCannotBeStartedFailsAfterTheOldDumpIsGone) {
   const std::wstring notAProgram = install.Input(L"viewer.hvnoassoc", "not a program");
   const ProcessResult run = install.Run({input, notAProgram});
   EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.standardError, ErrorLine(L"Failed to launch LumoViewer."));
+  EXPECT_EQ(run.standardError, ErrorLine("Failed to launch LumoViewer."));
   EXPECT_TRUE(ListNames(install.dumps()).empty());
+}
+
+TEST(Program, NoUsableDumpDirectoryFailsTheRunWithItsMessage) {
+  {
+    Installation install;
+    const ImmutableDirectory app(install.Dir(L"app")), temp(install.Dir(L"temp"));
+    ASSERT_TRUE(app.ok() && temp.ok());
+    const std::string appDir = Utf8(install.Dir(L"app")), candidate = Utf8(install.tempCandidate());
+    const ProcessResult run = install.RunOn(install.Input(L"a.bin", "abc"));
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError, ErrorLine("Cannot find a writable location for hex dumps.\nTried: '" + appDir +
+                                           "'\nTried: '" + candidate + "'\n'" + appDir +
+                                           "' rejects writes (error 5); '" + candidate + "' cannot be created"));
+  }
+  {  // only the temporary candidate takes dumps, and it is too deep for any dump name
+    Installation install;
+    const ImmutableDirectory app(install.Dir(L"app"));
+    ASSERT_TRUE(app.ok());
+    const std::wstring deep = install.Dir(L"temp\\") + std::wstring(200 - install.Dir(L"temp\\").size(), L'd');
+    const ProcessResult run = install.Run({install.Input(L"a.bin", "abc"), install.viewer()}, {}, deep);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError, ErrorLine("Cannot build a safe output path for the hex dump."));
+    EXPECT_EQ(run.totalProcesses, 1u);
+  }
+  for (const bool immutable : {false, true}) {
+    Installation install;
+    const std::wstring input = install.Input(L"a.bin", "abc");
+    if (!immutable) WriteWholeFile(install.dumps(), "a file where the dumps belong");
+    const ImmutableDirectory dumps(immutable ? install.dumps() : install.Dir(L"unused"));
+    ASSERT_TRUE(dumps.ok());
+    const std::string dir = Utf8(install.dumps());
+    const ProcessResult run = install.RunOn(input);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError, ErrorLine("Cannot write to the hex dump directory: " + dir + " ('" + dir +
+                                           (immutable ? "' rejects writes (error 5))" : "' cannot be created)")));
+    EXPECT_EQ(run.totalProcesses, 1u);
+  }
 }
 
 TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {
