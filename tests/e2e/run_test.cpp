@@ -4,24 +4,12 @@
 
 #include <algorithm>
 
+#include "dump/reference.h"
 #include "installation.h"
 #include "support/fault_guards.h"
 
 namespace hv::test {
 namespace {
-
-const std::string kHello = std::string("Hello, world!\r\nBye") + '\0' + '\xFF';
-
-std::string HelloDump(const std::wstring& path) {
-  const std::string equals(83, '='), dashes(83, '-');
-  return equals + "\r\n[Lumo Hex Dump]\r\nFile:      " + Utf8(path) +
-         "\r\nSize:      20 bytes\r\nRange:     Showing all 20 bytes (0x00000000 - 0x00000013)\r\n" + equals +
-         "\r\n\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
-         "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|\r\n"
-         "00000010     79 65 00 FF" +
-         std::string(41, ' ') + "|ye..            |\r\n\r\n" + dashes +
-         "\r\n[End of File: Fully displayed] (Total: 20 bytes)\r\n" + dashes + "\r\n";
-}
 
 // The error output line of an ASCII message: cut at 256 characters, the cut counted, CR LF.
 std::string ErrorLine(const std::string& message) {
@@ -32,14 +20,7 @@ std::string ErrorLine(const std::string& message) {
 
 // Dates a file's last write the given number of days back.
 void AgeFile(const std::wstring& path, int days) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
-  t.QuadPart -= days * 864000000000ull;
-  FILETIME old{t.LowPart, t.HighPart};
-  SetFileTime(file, nullptr, nullptr, &old);
-  CloseHandle(file);
+  ASSERT_EQ(RunUnixShell("touch -d '" + std::to_string(days) + " days ago' '" + UnixPathOf(path) + "'"), 0);
 }
 
 TEST(Program, RefusedRunsExitEarlyAndCreateNothing) {
@@ -80,12 +61,12 @@ TEST(Program, ANormalRunHandsTheViewerTheExactDumpAndPrunes) {
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.standardError, "");
   EXPECT_EQ(run.totalProcesses, 2u) << "the program and its viewer";
-  EXPECT_EQ(ReadWholeFile(dump), HelloDump(input));
+  EXPECT_EQ(ReadWholeFile(dump), HelloDump(Utf8(input)));
   std::vector<std::wstring> left = ListNames(install.dumps());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::wstring>{L"0 - young.hextxt", FileNameOf(dump)}));
   ASSERT_TRUE(WaitForFile(install.seen(), 60000));
-  EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(input));
+  EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(Utf8(input)));
   const char args[] = "--wait-file\0--wait-timeout=30000\0--\0";
   EXPECT_EQ(ReadWholeFile(install.seen() + L".args"), std::string(args, sizeof args - 1) + Utf8(dump) + '\0');
 
@@ -93,10 +74,10 @@ TEST(Program, ANormalRunHandsTheViewerTheExactDumpAndPrunes) {
   EXPECT_EQ(install.Run({L"C:/Data/missing.bin", install.viewer()}, install.Dir(L"seen-missing")).exitCode, 0u);
   EXPECT_TRUE(WaitForFile(install.Dir(L"seen-missing"), 60000));
   EXPECT_EQ(ReadWholeFile(install.dumps() + L"\\51e9d26dbf4c2def - missing.bin.hextxt"),
-            std::string(83, '=') +
+            kEquals +
                 "\r\n[Lumo Hex Dump Error]\r\nFile:      C:\\Data\\missing.bin\r\n"
                 "Error:     Cannot open file for reading (file not found)\r\n" +
-                std::string(83, '=') + "\r\n");
+                kEquals + "\r\n");
 }
 
 TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
@@ -107,7 +88,7 @@ TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
   WriteWholeFile(dump, std::string(100000, 'x'));
   SetFileAttributesW(dump.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(install.RunOn(input).exitCode, 0u);
-  EXPECT_EQ(ReadWholeFile(dump), HelloDump(input));
+  EXPECT_EQ(ReadWholeFile(dump), HelloDump(Utf8(input)));
 
   const std::wstring old = install.dumps() + L"\\0 - old.hextxt";
   WriteWholeFile(old, "old");
