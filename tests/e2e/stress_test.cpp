@@ -78,7 +78,7 @@ TEST(Stress, HostileCommandLinesNeverCrashOrHang) {
   }
   std::mt19937 random(20261206);
   int exits[3] = {};
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 100; ++i) {
     std::vector<std::wstring> arguments(random() % 5);
     for (auto& argument : arguments) argument = words[random() % words.size()];
     const ProcessResult run = install.Run(arguments);
