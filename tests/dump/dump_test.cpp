@@ -5,11 +5,11 @@
 #include <tuple>
 
 #include "dump/generate.h"
-#include "dump/report.h"
 #include "dump/hex_rows.h"
+#include "dump/reference.h"
+#include "dump/report.h"
 #include "support/fault_guards.h"
 #include "support/test_support.h"
-#include "text/system_error.h"
 
 namespace hv::dump_test {
 
@@ -20,107 +20,155 @@ const std::string kNoise = [] {
   return bytes;
 }();
 const auto* const kBytes = reinterpret_cast<const unsigned char*>(kNoise.data());
+using namespace test;  // the reference dump text
 
-void AppendRows(std::string& text, uint64_t offset, const unsigned char* bytes, uint64_t count, bool upper = true) {
-  for (uint64_t i = 0; i < count; i += 16) AppendHexRow(text, offset + i, bytes + i, count - i, upper);
+std::string Ascii(const std::wstring& path) { return std::string(path.begin(), path.end()); }  // scratch paths
+
+TEST(DumpReport, TheFormatsExamplesAndFixedTextsLiterally) {
+  EXPECT_EQ(Rows(0, kHello.data(), 20), HelloDump().substr(HelloDump().find("\r\n00000000") + 2, 170)) << "reference";
+  EXPECT_EQ(RenderCloudFileReport(std::wstring(L"C:\\x") + L'\xD800'),
+            kEquals +
+                "\r\n[Lumo Hex Dump Error]\r\nFile:      C:\\x\xEF\xBF\xBD\r\n"
+                "Error:     Online-only cloud file (Recall on data access).\r\n"
+                "Hint:      Please download the file locally before viewing hex dump.\r\n" +
+                kEquals + "\r\n");
+  EXPECT_EQ(RenderWriteFailureReport(L"cannot write temporary file 'C:\\\u00e9': x"),
+            "[Lumo Hex Dump Error] Cannot write dump file (cannot write temporary file 'C:\\\xC3\xA9': x).\r\n");
+  // Header size and range, footers and the read-error line, in both cases (the column header is in the dumps).
+  const std::tuple<std::string, std::string, bool> pieces[] = {
+      {RenderReportHeader(L"e", 0, 0, 64, false) + RenderFooter(FooterKind::Empty, 0, 64),
+       Header("e", "0 bytes", "Showing 0 bytes") + "\r\n[Empty File: 0 Bytes]\r\n", false},
+      {RenderReportHeader(L"c", 65536, 65536, 64, false),
+       Header("c", "64.00 KB (65,536 bytes)", "Showing all 65,536 bytes (0x00000000 - 0x0000ffff)"), false},
+      {RenderReportHeader(L"c", 65537, 65536, 64, true),
+       Header("c", "64.00 KB (65,537 bytes)", "Showing first 64 KB (0x00000000 - 0x0000FFFF)"), true},
+      {RenderReportHeader(L"b", 3ull << 30, 0xABCDEF, 1048576, false),
+       Header("b", "3.00 GB (3,221,225,472 bytes)", "Showing first 1048576 KB (0x00000000 - 0x00abcdee)"), false},
+      {"\r\n" + RenderFooter(SelectFooterKind(65537, 65536), 65537, 64),
+       Footer("[Truncated] Display capped at 64 KB to ensure instant loading. (Total: 64.00 KB)"), true},
+      {"\r\n" + RenderFooter(SelectFooterKind(65536, 65536), 65536, 64),
+       Footer("[End of File: Fully displayed] (Total: 65,536 bytes)"), true},
+      {RenderReadErrorLine(0x3ABCDEF0, L"file is locked by another process", true),
+       "[Read Error] Stopped at 0x3ABCDEF0: file is locked by another process\r\n", true},
+      {RenderReadErrorLine(0x3ABCDEF0, L"access denied", false),
+       "[Read Error] Stopped at 0x3abcdef0: access denied\r\n", false},
+  };
+  for (const auto& [text, expected, upper] : pieces) EXPECT_EQ(text, expected) << upper;
+  std::string sizes;
+  for (uint64_t size : {0ull, 1ull, 999ull, 1000ull, 1023ull, 1024ull, 1152ull, 1048575ull, 1048576ull, 2000ull << 40})
+    sizes += FormatSizeText(size) + "|";
+  EXPECT_EQ(sizes,
+            "0 bytes|1 bytes|999 bytes|1,000 bytes|1,023 bytes|1.00 KB (1,024 bytes)|1.12 KB (1,152 bytes)|"
+            "1024.00 KB (1,048,575 bytes)|1.00 MB (1,048,576 bytes)|2000.00 TB (2,199,023,255,552,000 bytes)|");
+  EXPECT_EQ(FormatByteCount(1234567), "1,234,567 bytes");
+  EXPECT_EQ(FormatHex(0xABC, false, 8) + FormatHex(0xFEDCBA9876543210, true, 8) + FormatHex(0, true, 1),
+            "00000abcFEDCBA98765432100");
+  std::string capped;  // a count above 16 is taken as 16; the offset printed is bits 31..0
+  AppendHexRow(capped, 0x1FFFFFFF0, kBytes, 40, false);
+  EXPECT_EQ(capped, Row(0xFFFFFFF0, kBytes, 16, false));
+  EXPECT_EQ(capped.substr(0, 13), "fffffff0     ");
 }
 
-TEST(DumpReport, HelloExampleSizeTextsLowerCaseAndUnpairedSurrogate) {
-  std::string text = RenderReportHeader(L"C:\\Data\\hello.txt", 20, 20, 64, true) + "\r\n" + RenderColumnHeader(true);
-  AppendRows(text, 0, reinterpret_cast<const unsigned char*>("Hello, world!\r\nBye\0\xFF"), 20);
-  EXPECT_EQ(text + "\r\n" + RenderFooter(SelectFooterKind(20, 65536), 20, 64),
-            "===================================================================================\r\n"
-            "[Lumo Hex Dump]\r\nFile:      C:\\Data\\hello.txt\r\nSize:      20 bytes\r\n"
-            "Range:     Showing all 20 bytes (0x00000000 - 0x00000013)\r\n"
-            "===================================================================================\r\n\r\n"
-            "Offset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
-            "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|\r\n"
-            "00000010     79 65 00 FF                                         |ye..            |\r\n\r\n"
-            "-----------------------------------------------------------------------------------\r\n"
-            "[End of File: Fully displayed] (Total: 20 bytes)\r\n"
-            "-----------------------------------------------------------------------------------\r\n");
-  const uint64_t sizes[] = {1023, 1024, 1152, 1048575, 2000ull << 40};
-  const char* texts[] = {"1,023 bytes", "1.00 KB (1,024 bytes)", "1.12 KB (1,152 bytes)",
-                         "1024.00 KB (1,048,575 bytes)", "2000.00 TB (2,199,023,255,552,000 bytes)"};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(FormatSizeText(sizes[i]), texts[i]);
-  std::string lower = RenderColumnHeader(false);
-  AppendHexRow(lower, 0x1ABCDEF0, reinterpret_cast<const unsigned char*>("\xFA\xCE"), 2, false);
-  EXPECT_NE(lower.find(" 0d 0e 0f    Decoded Text\r\n1abcdef0     fa ce "), std::string::npos) << lower;
-  EXPECT_NE(RenderCloudFileReport(std::wstring(L"C:\\x") + L'\xD800').find("File:      C:\\x\xEF\xBF\xBD\r\n"),
-            std::string::npos);
+// Every way of writing rows, at offsets with every letter digit and across 0xFFFFFFFF, for
+// every count up to 16 and for runs on which each multi-row loop turns at least twice.
+std::vector<HexRowsPath> AllRowPaths() {
+  std::vector<HexRowsPath> paths = HexRowsPaths();
+  paths.push_back({"Dispatched", true, WriteHexRows});
+  paths.push_back(
+      {"RowByRow", true, [](char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool up) {
+         std::string rows;
+         for (uint64_t i = 0; i < count; i += 16) AppendHexRow(rows, offset + i, bytes + i, count - i, up);
+         std::copy(rows.begin(), rows.end(), out);
+       }});
+  return paths;
 }
 
 class HexRows : public testing::TestWithParam<HexRowsPath> {};
 
-TEST_P(HexRows, EqualOneRowAtATimeAndWriteNothingOutside) {
+TEST_P(HexRows, WriteTheRowsOfTheDefinitionAndNothingOutside) {
   const HexRowsPath path = GetParam();
   if (!path.supported) GTEST_SKIP() << "this CPU cannot run " << path.name;
+  std::vector<uint64_t> counts = {149, 300, 1035};
+  for (uint64_t count = 0; count <= 40; ++count) counts.push_back(count);
   const std::string guard(64, '\xA5');
   for (bool upper : {true, false}) {
-    for (uint64_t count = 0; count <= 40; ++count) {
-      std::string expected;
-      AppendRows(expected, 0x123456789, kBytes, count, upper);
-      ASSERT_EQ(HexRowsSize(count), expected.size());
-      std::string room = guard + std::string(expected.size(), '\0') + guard;
-      path.write(&room[guard.size()], 0x123456789, kBytes, count, upper);
-      ASSERT_EQ(room, guard + expected + guard) << count << upper;
+    for (uint64_t offset : {0x0ull, 0x9ABCDEF7ull, 0x1FFFFFF95ull}) {
+      for (uint64_t count : counts) {
+        const std::string expected = Rows(offset, kBytes + count, count, upper);
+        ASSERT_EQ(HexRowsSize(count), expected.size());
+        std::string room = guard + std::string(expected.size(), '\0') + guard;
+        path.write(&room[guard.size()], offset, kBytes + count, count, upper);
+        ASSERT_EQ(room, guard + expected + guard) << count << " bytes at " << offset << (upper ? " upper" : " lower");
+      }
     }
   }
 }
-INSTANTIATE_TEST_SUITE_P(Paths, HexRows, testing::ValuesIn(HexRowsPaths()),
+INSTANTIATE_TEST_SUITE_P(Paths, HexRows, testing::ValuesIn(AllRowPaths()),
                          [](const testing::TestParamInfo<HexRowsPath>& info) { return std::string(info.param.name); });
 
 // One file and its dump throughout, so each step also shows that the one before left nothing behind.
 TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePreviousDump) {
   test::ScratchDirectory scratch{L"generate"};
   const std::wstring input = scratch.Join(L"in"), output = scratch.Join(L"out"), temporary = scratch.Join(L"out.tmp");
-  const auto request = [&](uint64_t maxKb = 64) { return DumpRequest{input, output, temporary, maxKb, true}; };
-  // The dump of the first `size` noise bytes read in pieces from each cut to the next, then the footer or `stop`.
-  const auto expected = [&](size_t size, uint64_t maxKb, const std::vector<size_t>& cuts, std::string stop = "") {
-    std::string dump = RenderReportHeader(input, size, std::min<size_t>(size, maxKb * 1024), maxKb, true);
-    if (stop.empty()) stop = RenderFooter(SelectFooterKind(size, maxKb * 1024), size, maxKb);
-    if (size == 0) return dump + stop;
-    dump += "\r\n" + RenderColumnHeader(true);
-    for (size_t k = 0; k + 1 < cuts.size(); ++k) AppendRows(dump, cuts[k], kBytes + cuts[k], cuts[k + 1] - cuts[k]);
-    return dump + "\r\n" + stop;
+  const auto request = [&](uint64_t maxKb = 64, bool upper = true) {
+    return DumpRequest{input, output, temporary, maxKb, upper};
   };
-  for (size_t size : {0, 65536, 65537}) {
-    ASSERT_TRUE(test::WriteWholeFile(input, kNoise.substr(0, size)));
-    ASSERT_TRUE(GenerateDump(request()).success);
-    EXPECT_TRUE(test::ReadWholeFile(output) == expected(size, 64, {0, std::min<size_t>(size, 65536)})) << size;
-  }
-  // Read steps: bytes delivered, -1 what was asked, -2 more than asked, -3 a failure (code 33); then the
-  // cuts where rows start afresh, and the error the dump stops at (0: none; 13 is ERROR_INVALID_DATA).
-  const std::tuple<std::vector<int64_t>, std::vector<size_t>, uint32_t> cases[] = {
-      {{-1, -3}, {0, 65536}, 33}, {{10}, {0, 10, 200004}, 0}, {{-1, -2}, {0, 65536}, 13}};
+  ASSERT_TRUE(test::WriteWholeFile(input, kHello));
+  ASSERT_TRUE(GenerateDump(request()).success);
+  EXPECT_EQ(test::ReadWholeFile(output), HelloDump(Ascii(input)));
+  ASSERT_TRUE(test::WriteWholeFile(input, ""));
+  ASSERT_TRUE(GenerateDump(request()).success);
+  EXPECT_EQ(test::ReadWholeFile(output),
+            Header(Ascii(input), "0 bytes", "Showing 0 bytes") + "\r\n[Empty File: 0 Bytes]\r\n");
+  std::string counting(262145, '\0');
+  for (size_t i = 0; i < counting.size(); ++i) counting[i] = static_cast<char>(i);
+  ASSERT_TRUE(test::WriteWholeFile(input, counting));
+  ASSERT_TRUE(GenerateDump(request(64, false)).success);
+  EXPECT_TRUE(test::ReadWholeFile(output) ==
+              Header(Ascii(input), "256.00 KB (262,145 bytes)", "Showing first 64 KB (0x00000000 - 0x0000ffff)") +
+                  Columns(false) + Rows(0, counting.data(), 65536, false) +
+                  Footer("[Truncated] Display capped at 64 KB to ensure instant loading. (Total: 256.00 KB)"));
+  EXPECT_EQ(Rows(0xfff0, &counting[0xfff0], 16, false),
+            "0000fff0     f0 f1 f2 f3 f4 f5 f6 f7  f8 f9 fa fb fc fd fe ff    |................|\r\n");
+
+  // Read steps: bytes delivered, -1 what was asked, -3 a failure (code 33); then the
+  // cuts where rows start afresh, and the line the dump ends with.
+  const std::string whole = Footer("[End of File: Fully displayed] (Total: 200,004 bytes)");
+  const std::tuple<std::vector<int64_t>, std::vector<size_t>, std::string> cases[] = {
+      {{-1, -3}, {0, 65536}, "\r\n[Read Error] Stopped at 0x00010000: file is locked by another process\r\n"},
+      {{10}, {0, 10, 200004}, whole}};
   ASSERT_TRUE(test::WriteWholeFile(input, kNoise));
-  for (const auto& [steps, cuts, stopCode] : cases) {
+  for (const auto& [steps, cuts, end] : cases) {
     size_t position = 0, call = 0;
     const ChunkReader reader = [&](unsigned char* buffer, uint64_t wanted, uint64_t& delivered, uint32_t& code) {
       const int64_t step = call < steps.size() ? steps[call++] : -1;
       if (step == -3) return code = 33, false;
-      delivered = step == -1 ? wanted : step == -2 ? wanted + 1 : static_cast<uint64_t>(step);
+      delivered = step == -1 ? wanted : static_cast<uint64_t>(step);
       std::copy_n(&kNoise[position], std::min<size_t>(wanted, kNoise.size() - position), buffer);
       return position += delivered, true;
     };
     ASSERT_TRUE(GenerateDump(request(1024), reader).success);
-    const std::string stop = stopCode ? RenderReadErrorLine(65536, FileErrorText(stopCode), true) : "";
-    EXPECT_TRUE(test::ReadWholeFile(output) == expected(200004, 1024, cuts, stop)) << stopCode;
+    std::string expected =
+        Header(Ascii(input), "195.32 KB (200,004 bytes)", "Showing all 200,004 bytes (0x00000000 - 0x00030D43)") +
+        Columns(true);
+    for (size_t k = 0; k + 1 < cuts.size(); ++k) expected += Rows(cuts[k], kBytes + cuts[k], cuts[k + 1] - cuts[k]);
+    EXPECT_TRUE(test::ReadWholeFile(output) == expected + end) << end;
   }
-  const DumpRequest missing{scratch.Join(L"missing"), output, temporary, 64, true};
-  ASSERT_TRUE(GenerateDump(missing).success);
-  EXPECT_EQ(test::ReadWholeFile(output), RenderOpenErrorReport(missing.inputPath, L"file not found"));
   test::FileHolder holder(input, L"none");
   ASSERT_TRUE(GenerateDump(request()).success);
-  EXPECT_EQ(test::ReadWholeFile(output), RenderOpenErrorReport(input, L"file is locked by another process"));
+  EXPECT_EQ(test::ReadWholeFile(output), kEquals + "\r\n[Lumo Hex Dump Error]\r\nFile:      " + Ascii(input) +
+                                             "\r\nError:     Cannot open file for reading (file is locked by another "
+                                             "process)\r\n" +
+                                             kEquals + "\r\n");
   // A cloud file is reported without being opened or read.
   const ChunkReader reader = [](unsigned char*, uint64_t, uint64_t&, uint32_t&) { return ADD_FAILURE(), false; };
   EXPECT_TRUE(GenerateDump(request(), reader, [](const std::wstring&) { return true; }).success);
-  EXPECT_EQ(test::ReadWholeFile(output), RenderCloudFileReport(input));
+  const std::string cloud = test::ReadWholeFile(output);
+  EXPECT_NE(cloud.find("\r\nError:     Online-only cloud file (Recall on data access).\r\n"), std::string::npos);
   holder.Release();
   ASSERT_TRUE(test::WriteWholeFile(temporary, "theirs"));
   EXPECT_FALSE(GenerateDump(request()).success);
-  EXPECT_EQ(test::ReadWholeFile(output) + test::ReadWholeFile(temporary), RenderCloudFileReport(input) + "theirs");
+  EXPECT_EQ(test::ReadWholeFile(output) + test::ReadWholeFile(temporary), cloud + "theirs");
   const test::SmallDisk disk(scratch.Join(L"disk"), "64k");
   ASSERT_TRUE(disk.ok());
   const DumpRequest full{input, disk.path() + L"\\d.hextxt", disk.path() + L"\\d.tmp", 1024, true};

@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
-#include "storage/naming.h"
 #include "storage/path.h"
 #include "support/test_support.h"
 #include "text/encoding.h"
@@ -36,14 +36,23 @@ class Installation {
     WriteWholeFile(Dir(L"in\\" + name), bytes);
     return Dir(L"in\\" + name);
   }
+  // The dump of an input given by its full path with a short plain name: FNV-1a 64 of the
+  // path's UTF-16 units in 16 lower-case digits, " - ", the name, ".hextxt".
   std::wstring DumpOf(const std::wstring& input, const std::wstring& root = {}) const {
-    return JoinPath(JoinPath(root.empty() ? Dir(L"app") : root, L"dumps"), DumpFileName(input, 64));
+    uint64_t hash = 0xcbf29ce484222325;
+    for (const wchar_t unit : input) hash = (hash ^ unit) * 0x100000001b3;
+    wchar_t digits[17];
+    swprintf(digits, 17, L"%016llx", static_cast<unsigned long long>(hash));
+    return (root.empty() ? Dir(L"app") : root) + L"\\dumps\\" + digits + L" - " + input.substr(input.rfind(L'\\') + 1) +
+           L".hextxt";
   }
 
-  // LUMO_TEST_NO_UI=1, a private TMP, and the stand-in viewer copying to copyTo.
-  ProcessResult Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo = {}) const {
+  // LUMO_TEST_NO_UI=1, a private TMP (temp, unless given), the stand-in viewer copying to copyTo.
+  ProcessResult Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo = {},
+                    std::wstring temp = {}) const {
+    if (temp.empty()) temp = Dir(L"temp");
     ProcessOptions options;
-    options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + Dir(L"temp"), L"TEMP=" + Dir(L"temp"),
+    options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + temp, L"TEMP=" + temp,
                               L"LUMO_VIEWER_COPY_TO=" + (copyTo.empty() ? seen() : copyTo)};
     options.timeoutMs = 120000;
     return RunProcess(program(), arguments, options);

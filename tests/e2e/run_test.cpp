@@ -4,39 +4,23 @@
 
 #include <algorithm>
 
+#include "dump/reference.h"
 #include "installation.h"
-#include "storage/atomic_writer.h"
 #include "support/fault_guards.h"
-#include "text/system_error.h"
 
 namespace hv::test {
 namespace {
 
-const std::string kHello = std::string("Hello, world!\r\nBye") + '\0' + '\xFF';
-
-std::string HelloDump(const std::wstring& path) {
-  const std::string equals(83, '='), dashes(83, '-');
-  return equals + "\r\n[Lumo Hex Dump]\r\nFile:      " + Utf8(path) +
-         "\r\nSize:      20 bytes\r\nRange:     Showing all 20 bytes (0x00000000 - 0x00000013)\r\n" + equals +
-         "\r\n\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
-         "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|\r\n"
-         "00000010     79 65 00 FF" +
-         std::string(41, ' ') + "|ye..            |\r\n\r\n" + dashes +
-         "\r\n[End of File: Fully displayed] (Total: 20 bytes)\r\n" + dashes + "\r\n";
+// The error output line of an ASCII message: cut at 256 characters, the cut counted, CR LF.
+std::string ErrorLine(const std::string& message) {
+  const std::string line = "Lumo Hex View Error: " + message;
+  if (line.size() <= 256) return line + "\r\n";
+  return line.substr(0, 256) + "\n[... truncated, " + std::to_string(line.size() - 256) + " characters omitted]\r\n";
 }
-
-std::string ErrorLine(const std::wstring& message) { return WideToAnsi(L"Lumo Hex View Error: " + message) + "\r\n"; }
 
 // Dates a file's last write the given number of days back.
 void AgeFile(const std::wstring& path, int days) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
-  t.QuadPart -= days * 864000000000ull;
-  FILETIME old{t.LowPart, t.HighPart};
-  SetFileTime(file, nullptr, nullptr, &old);
-  CloseHandle(file);
+  ASSERT_EQ(RunUnixShell("touch -d '" + std::to_string(days) + " days ago' '" + UnixPathOf(path) + "'"), 0);
 }
 
 TEST(Program, RefusedRunsExitEarlyAndCreateNothing) {
@@ -45,12 +29,13 @@ TEST(Program, RefusedRunsExitEarlyAndCreateNothing) {
   const struct {
     std::vector<std::wstring> arguments;
     uint32_t exitCode;
-    std::wstring message;
+    std::string message;
   } cases[] = {
-      {{}, 2, L"Invalid arguments: expected exactly two positional arguments: <input_file> <lumoviewer_exe>"},
-      {{L"--bogus", input, install.viewer()}, 2, L"Invalid arguments: unknown option: --bogus"},
-      {{input, install.Dir(L"none.exe")}, 1, L"LumoViewer executable not found at specified path."},
-      {{input, install.Dir(L"in")}, 1, L"LumoViewer executable not found at specified path."},
+      {{}, 2, "Invalid arguments: expected exactly two positional arguments: <input_file> <lumoviewer_exe>"},
+      {{L"--bogus", input, install.viewer()}, 2, "Invalid arguments: unknown option: --bogus"},
+      {{L"--max-kb", L"", input, install.viewer()}, 2, "Invalid arguments: option value is empty: --max-kb"},
+      {{input, install.Dir(L"none.exe")}, 1, "LumoViewer executable not found at specified path."},
+      {{input, install.Dir(L"in")}, 1, "LumoViewer executable not found at specified path."},
   };
   for (const auto& c : cases) {
     const ProcessResult run = install.Run(c.arguments);
@@ -76,17 +61,26 @@ TEST(Program, ANormalRunHandsTheViewerTheExactDumpAndPrunes) {
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.standardError, "");
   EXPECT_EQ(run.totalProcesses, 2u) << "the program and its viewer";
-  EXPECT_EQ(ReadWholeFile(dump), HelloDump(input));
+  EXPECT_EQ(ReadWholeFile(dump), HelloDump(Utf8(input)));
   std::vector<std::wstring> left = ListNames(install.dumps());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::wstring>{L"0 - young.hextxt", FileNameOf(dump)}));
   ASSERT_TRUE(WaitForFile(install.seen(), 60000));
-  EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(input));
+  EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(Utf8(input)));
   const char args[] = "--wait-file\0--wait-timeout=30000\0--\0";
   EXPECT_EQ(ReadWholeFile(install.seen() + L".args"), std::string(args, sizeof args - 1) + Utf8(dump) + '\0');
+
+  // An input that is not there: its report in the dump, whose name is written out here.
+  EXPECT_EQ(install.Run({L"C:/Data/missing.bin", install.viewer()}, install.Dir(L"seen-missing")).exitCode, 0u);
+  EXPECT_TRUE(WaitForFile(install.Dir(L"seen-missing"), 60000));
+  EXPECT_EQ(ReadWholeFile(install.dumps() + L"\\51e9d26dbf4c2def - missing.bin.hextxt"),
+            kEquals +
+                "\r\n[Lumo Hex Dump Error]\r\nFile:      C:\\Data\\missing.bin\r\n"
+                "Error:     Cannot open file for reading (file not found)\r\n" +
+                kEquals + "\r\n");
 }
 
-TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
+TEST(Program, APreviousDumpIsReplacedUnlessHeldOpenAndGoneBeforeTheViewerStarts) {
   Installation install;
   const std::wstring input = install.Input(L"hello.txt", kHello);
   const std::wstring dump = install.DumpOf(input);
@@ -94,7 +88,7 @@ TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
   WriteWholeFile(dump, std::string(100000, 'x'));
   SetFileAttributesW(dump.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(install.RunOn(input).exitCode, 0u);
-  EXPECT_EQ(ReadWholeFile(dump), HelloDump(input));
+  EXPECT_EQ(ReadWholeFile(dump), HelloDump(Utf8(input)));
 
   const std::wstring old = install.dumps() + L"\\0 - old.hextxt";
   WriteWholeFile(old, "old");
@@ -103,22 +97,54 @@ TEST(Program, APreviousDumpIsReplacedUnlessHeldOpen) {
   ASSERT_TRUE(holder.holding());
   const ProcessResult run = install.RunOn(input);
   EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.standardError,
-            ErrorLine(L"Cannot replace the previous hex dump: " + dump + L" (" + SystemErrorText(32) + L")"));
+  const std::string line = "Lumo Hex View Error: Cannot replace the previous hex dump: " + Utf8(dump) + " (";
+  EXPECT_EQ(run.standardError.substr(0, line.size()), line);
+  EXPECT_TRUE(run.standardError.ends_with(" (32))\r\n")) << run.standardError;  // the system's words for code 32
   EXPECT_EQ(run.totalProcesses, 1u) << "the viewer must not be started";
   EXPECT_TRUE(IsExistingFile(old)) << "a failed run prunes nothing";
+
+  holder.Release();  // a viewer that cannot start fails the run after the previous dump is gone
+  const ProcessResult unstarted = install.Run({input, install.Input(L"viewer.hvnoassoc", "not a program")});
+  EXPECT_EQ(unstarted.exitCode, 1u);
+  EXPECT_EQ(unstarted.standardError, ErrorLine("Failed to launch LumoViewer."));
+  EXPECT_EQ(ListNames(install.dumps()), std::vector<std::wstring>{L"0 - old.hextxt"});
 }
 
-TEST(Program, AViewerThatCannotBeStartedFailsAfterTheOldDumpIsGone) {
-  Installation install;
-  const std::wstring input = install.Input(L"hello.txt", kHello);
-  CreateDirectoryW(install.dumps().c_str(), nullptr);
-  WriteWholeFile(install.DumpOf(input), "previous");
-  const std::wstring notAProgram = install.Input(L"viewer.hvnoassoc", "not a program");
-  const ProcessResult run = install.Run({input, notAProgram});
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.standardError, ErrorLine(L"Failed to launch LumoViewer."));
-  EXPECT_TRUE(ListNames(install.dumps()).empty());
+TEST(Program, NoUsableDumpDirectoryFailsTheRunWithItsMessage) {
+  {
+    Installation install;
+    const ImmutableDirectory app(install.Dir(L"app")), temp(install.Dir(L"temp"));
+    ASSERT_TRUE(app.ok() && temp.ok());
+    const std::string appDir = Utf8(install.Dir(L"app")), candidate = Utf8(install.tempCandidate());
+    const ProcessResult run = install.RunOn(install.Input(L"a.bin", "abc"));
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError, ErrorLine("Cannot find a writable location for hex dumps.\nTried: '" + appDir +
+                                           "'\nTried: '" + candidate + "'\n'" + appDir +
+                                           "' rejects writes (error 5); '" + candidate + "' cannot be created"));
+  }
+  {  // only the temporary candidate takes dumps, and it is too deep for any dump name
+    Installation install;
+    const ImmutableDirectory app(install.Dir(L"app"));
+    ASSERT_TRUE(app.ok());
+    const std::wstring deep = install.Dir(L"temp\\") + std::wstring(200 - install.Dir(L"temp\\").size(), L'd');
+    const ProcessResult run = install.Run({install.Input(L"a.bin", "abc"), install.viewer()}, {}, deep);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError, ErrorLine("Cannot build a safe output path for the hex dump."));
+    EXPECT_EQ(run.totalProcesses, 1u);
+  }
+  for (const bool immutable : {false, true}) {
+    Installation install;
+    const std::wstring input = install.Input(L"a.bin", "abc");
+    if (!immutable) WriteWholeFile(install.dumps(), "a file where the dumps belong");
+    const ImmutableDirectory dumps(immutable ? install.dumps() : install.Dir(L"unused"));
+    ASSERT_TRUE(dumps.ok());
+    const std::string dir = Utf8(install.dumps());
+    const ProcessResult run = install.RunOn(input);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError, ErrorLine("Cannot write to the hex dump directory: " + dir + " ('" + dir +
+                                           (immutable ? "' rejects writes (error 5))" : "' cannot be created)")));
+    EXPECT_EQ(run.totalProcesses, 1u);
+  }
 }
 
 TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {

@@ -13,7 +13,6 @@
 #include "storage/naming.h"
 #include "storage/path.h"
 #include "storage/prune.h"
-#include "support/fault_guards.h"
 #include "support/test_support.h"
 #include "text/encoding.h"
 #include "text/system_error.h"
@@ -124,34 +123,16 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   EXPECT_EQ(test::ListNames(scratch.path()), Names{L"dir.hextxt"});
 }
 
-TEST(WritableLocation, ProbesRetriesAndFallsBack) {
+// Another instance probing at once holds the probe file: only a short hold is waited out.
+TEST(ProbeDirectoryWritable, WaitsOutOnlyAShortHoldOfTheProbeFile) {
   ScratchDirectory scratch;
-  test::ImmutableDirectory locked(scratch.Join(L"locked"));
-  ASSERT_TRUE(locked.ok());
-  const std::wstring refused = L"'" + locked.path() + L"' rejects writes (error 5)";
-  std::wstring error;
-  EXPECT_FALSE(ProbeDirectoryWritable(locked.path(), &error));
-  EXPECT_EQ(error, refused);
-  // Another instance probing at once holds the probe file: only a short hold is waited out.
   for (const uint32_t holdMs : {25u, 60000u}) {
     test::FileHolder holder(scratch.Join(L".lumo-write-probe"), L"none", holdMs);
     ASSERT_TRUE(holder.holding());
-    error.clear();
+    std::wstring error;
     EXPECT_EQ(ProbeDirectoryWritable(scratch.path(), &error), holdMs < 100) << holdMs;
     EXPECT_EQ(error, holdMs < 100 ? L"" : L"'" + scratch.path() + L"' rejects writes (error 32)");
   }
-
-  const std::wstring name = L"hvtest-" + std::to_wstring(GetCurrentProcessId());
-  const std::wstring candidate = JoinPath(JoinPath(TempDirectory(), L"LumoControlPlugins"), name);
-  WritableLocation location = ChooseWritableLocation(locked.path(), name);
-  EXPECT_EQ(location.directory, candidate);
-  EXPECT_EQ(location.errors, refused);
-  ASSERT_TRUE(RemoveDirectoryW(candidate.c_str()));
-  ASSERT_TRUE(WriteWholeFile(candidate, "a file where the directory belongs"));
-  location = ChooseWritableLocation(locked.path(), name);
-  EXPECT_EQ(location.directory, L"");
-  EXPECT_EQ(location.errors, refused + L"; '" + candidate + L"' cannot be created");
-  EXPECT_TRUE(DeleteFileW(candidate.c_str()));
 }
 
 // A drive path of exactly `length` units made of ordinary components.
@@ -162,21 +143,42 @@ std::wstring RootOfLength(size_t length) {
 }
 
 TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
-  EXPECT_EQ(Fnv1aHash(L""), 0xcbf29ce484222325ull);
+  EXPECT_EQ(PathHash(L""), 0xcbf29ce484222325ull);
   EXPECT_EQ(Fnv1aHash(L"abc"), 0xe71fa2190541574bull);  // one step per unit, not per byte
   EXPECT_EQ(Fnv1aHash(L"\u20AC"), 0xaf44214c85cc01cbull);
-  std::wstring hundred, split;
+  for (const wchar_t* spelling : {L"C:\\Data\\report.pdf", L"C:/Data/report.pdf", L"\\\\?\\C:\\Data\\report.pdf"}) {
+    EXPECT_EQ(DumpFileName(spelling, 64), L"77d531e4aecefe4a - report.pdf.hextxt") << WideToUtf8(spelling);
+  }
+  EXPECT_EQ(DumpFileName(L"C:\\", 64), L"0ca03d19ab36a96c - .hextxt");
+  std::wstring hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back(static_cast<wchar_t>(L'a' + i % 26));
-  EXPECT_EQ(ShortenFileName(hundred, 64), hundred.substr(0, 30) + L"..." + hundred.substr(69));
-  split = hundred;
-  split.replace(29, 2, L"\xD83D\xDE00");  // a pair across the cut is never split
-  EXPECT_EQ(ShortenFileName(split, 64), split.substr(0, 29) + L"..." + split.substr(69));
-  EXPECT_EQ(SanitizeFileName(L"a:b?c*d|e\"f<g>h/i\\j\x01 .txt"), L"a_b_c_d_e_f_g_h_i_j_ .txt");
-  EXPECT_EQ(TemporaryDumpPath(L"C:\\d\\x.hextxt", 4321, 4294967295u), L"C:\\d\\x.hextxt.4321_4294967295.tmp");
+  std::wstring head = hundred, tail = hundred;
+  head.replace(29, 2, L"\xD83D\xDE00");  // a pair across a cut is never split
+  tail.replace(68, 2, L"\xD83D\xDE00");
+  const std::tuple<std::wstring, unsigned, std::wstring> shortened[] = {
+      {hundred, 64, hundred.substr(0, 30) + L"..." + hundred.substr(69)},
+      {hundred, 32, hundred.substr(0, 14) + L"..." + hundred.substr(85)},
+      {hundred.substr(0, 64), 64, hundred.substr(0, 64)},
+      {hundred.substr(0, 65), 64, hundred.substr(0, 30) + L"..." + hundred.substr(34, 31)},
+      {head, 64, head.substr(0, 29) + L"..." + head.substr(69)},
+      {tail, 64, tail.substr(0, 30) + L"..." + tail.substr(70)},
+      {L"abcdef", 4, L"...f"},
+      {L"abcd", 4, L"abcd"},
+      {L"abcdef", 3, L"abc"},
+      {L"a\xD83D\xDE00", 2, L"a"},
+      {L"abc", 0, L""},
+  };
+  for (const auto& [name, limit, result] : shortened) EXPECT_EQ(ShortenFileName(name, limit), result) << limit;
+  EXPECT_EQ(SanitizeFileName(L"a:b?c*d|e\"f<g>h/i\\j\x01\x1F .txt\xD83D\xDE00\xDC00x\xD800"),
+            L"a_b_c_d_e_f_g_h_i_j__ .txt\xD83D\xDE00_x_");
+  EXPECT_EQ(TemporaryDumpPath(L"C:\\d\\x.hextxt", 4321, 123456), L"C:\\d\\x.hextxt.4321_123456.tmp");
+  EXPECT_EQ(TemporaryDumpPath(L"x", 0, 4294967295u), L"x.0_4294967295.tmp");
 
   // First the limit-64 name, then the limit-32 name, then that under the temporary candidate.
   const std::wstring input = L"C:\\in\\" + hundred, temp = L"C:\\users\\root\\Temp\\LumoControlPlugins\\hv";
-  const std::wstring long64 = DumpFileName(input, 64), short32 = DumpFileName(input, 32);  // 90 and 58 units
+  const std::wstring long64 = L"731a86a8bf71ae79 - " + hundred.substr(0, 30) + L"..." + hundred.substr(69) + L".hextxt";
+  const std::wstring short32 =
+      L"731a86a8bf71ae79 - " + hundred.substr(0, 14) + L"..." + hundred.substr(85) + L".hextxt";
   const std::pair<std::wstring, std::wstring> cases[] = {
       {RootOfLength(142), RootOfLength(142) + L"\\dumps\\" + long64},  // 142 + 7 + 90 = 239
       {RootOfLength(143), RootOfLength(143) + L"\\dumps\\" + short32},
@@ -185,9 +187,13 @@ TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
   };
   for (const auto& [root, path] : cases) {
     const DumpTarget target = BuildDumpPath(root, temp, input);
-    EXPECT_TRUE(target.ok && target.dumpPath == path && target.dumpDirectory == ParentDirectory(path)) << root.size();
+    EXPECT_TRUE(target.ok && target.dumpPath == path &&
+                target.dumpDirectory + L"\\" == path.substr(0, path.rfind(L'\\') + 1))
+        << root.size();
   }
   EXPECT_FALSE(BuildDumpPath(RootOfLength(175), RootOfLength(200), input).ok);
+  EXPECT_FALSE(BuildDumpPath(RootOfLength(175), RootOfLength(175), input).ok);
+  EXPECT_FALSE(BuildDumpPath(L"", temp, input).ok);
 }
 
 TEST(PruneOldDumps, DeletesOnlyOldDumpAndTemporaryFiles) {

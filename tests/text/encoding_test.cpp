@@ -1,27 +1,51 @@
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include "text/encoding.h"
 #include "text/system_error.h"
 
 namespace hv {
 namespace {
 
-TEST(Text, EncodesNumbersAndWordsErrors) {
-  EXPECT_EQ(WideToUtf8(L"\u20AC"), "\xE2\x82\xAC");
+TEST(Text, EncodesAndCountsInDecimal) {
+  EXPECT_EQ(WideToUtf8(L""), "");
+  EXPECT_EQ(WideToUtf8(L"\u00E9\u20AC"), "\xC3\xA9\xE2\x82\xAC");
   EXPECT_EQ(WideToUtf8(L"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
   EXPECT_EQ(WideToUtf8(std::wstring(1, L'\xD800') + L"A"), "\357\277\275A");  // unpaired: EF BF BD
+  EXPECT_EQ(WideToUtf8(std::wstring(L"a\0b", 3)), std::string("a\0b", 3));
+  EXPECT_EQ(DecimalText(uint32_t{4294967295u}) + DecimalText(int64_t{-1}) + DecimalText(uint64_t{0}), L"4294967295-10");
   EXPECT_EQ(DecimalText(uint64_t{18446744073709551615ull}), L"18446744073709551615");
   EXPECT_EQ(DecimalText(INT64_MIN), L"-9223372036854775808");
+}
+
+TEST(SystemErrorText, GivesThePlatformsWordsTrimmedWithTheCodeOrTheCodeAlone) {
   EXPECT_EQ(SystemErrorText(0xFFFFFFFFu), L"4294967295");
-  const std::wstring denied = SystemErrorText(ERROR_ACCESS_DENIED);
-  ASSERT_TRUE(denied.size() > 5 && denied.ends_with(L" (5)"));
-  EXPECT_EQ(denied.find_first_of(L"\r\n"), std::wstring::npos) << WideToUtf8(denied);  // trimmed
-  EXPECT_EQ(FileErrorText(3), L"file not found");
-  EXPECT_EQ(FileErrorText(5), L"access denied");
-  EXPECT_EQ(FileErrorText(33), L"file is locked by another process");
-  EXPECT_EQ(FileErrorText(1), SystemErrorText(1));
+  EXPECT_EQ(SystemErrorText(0x20000000u), L"536870912");
+  const std::wstring denied = SystemErrorText(5);
+  ASSERT_TRUE(denied.size() > 5 && denied.ends_with(L" (5)")) << WideToUtf8(denied);
+  const std::wstring blanks = L" \t\r\n\f\v";  // trimmed at both ends of the platform's words
+  EXPECT_EQ(blanks.find(denied[0]), std::wstring::npos);
+  EXPECT_EQ(blanks.find(denied[denied.size() - 5]), std::wstring::npos);
+  // The message of 193 holds an insert; with no arguments it is kept as it stands.
+  const std::wstring badFormat = SystemErrorText(193);
+  EXPECT_NE(badFormat.find(L"%1"), std::wstring::npos) << WideToUtf8(badFormat);
+  EXPECT_TRUE(badFormat.ends_with(L" (193)")) << WideToUtf8(badFormat);
+  const std::pair<uint32_t, std::wstring> files[] = {{2, L"file not found"},
+                                                     {3, L"file not found"},
+                                                     {5, L"access denied"},
+                                                     {32, L"file is locked by another process"},
+                                                     {33, L"file is locked by another process"},
+                                                     {193, badFormat}};
+  for (const auto& [code, text] : files) EXPECT_EQ(FileErrorText(code), text) << code;
+}
+
+TEST(TrimMessageText, DropsTheSixBlankCharactersAtBothEndsOnly) {
+#ifdef HV_TRIM_MESSAGE_TEXT
+  EXPECT_EQ(TrimMessageText(L" \t\r\n\f\vAccess\r\n\f\vdenied.\v\f\n\r\t "), L"Access\r\n\f\vdenied.");
+  EXPECT_EQ(TrimMessageText(L"\f\v"), L"");
+  EXPECT_EQ(TrimMessageText(L"\u00A0x.\u3000"), L"\u00A0x.\u3000");
+#else
+  GTEST_SKIP() << "no seam yet: the platform has no message that begins or ends with a form feed or vertical tab";
+#endif
 }
 
 }  // namespace

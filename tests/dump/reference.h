@@ -1,0 +1,59 @@
+// The dump text as the format defines it, built line by line for tests to hold the program to.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace hv::test {
+
+inline const std::string kEquals(83, '='), kDashes(83, '-');
+
+// One row: 8 digits of bits 31..0, 5 spaces, 16 cells, 4 spaces, the decoded text between bars.
+inline std::string Row(uint64_t offset, const unsigned char* bytes, uint64_t count, bool upper) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string row;
+  for (int shift = 28; shift >= 0; shift -= 4) row += digits[(offset >> shift) & 15];
+  row += "     ";
+  for (uint64_t k = 0; k < 16; ++k) {
+    row += k < count ? std::string{digits[bytes[k] >> 4], digits[bytes[k] & 15]} : "  ";
+    row += k == 15 ? "" : k == 7 ? "  " : " ";
+  }
+  row += "    |";
+  for (uint64_t k = 0; k < 16; ++k) row += k >= count ? ' ' : bytes[k] >= 0x20 && bytes[k] <= 0x7E ? bytes[k] : '.';
+  return row + "|\r\n";
+}
+inline std::string Rows(uint64_t offset, const void* data, uint64_t count, bool upper = true) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::string rows;
+  for (uint64_t i = 0; i < count; i += 16) rows += Row(offset + i, bytes + i, std::min<uint64_t>(count - i, 16), upper);
+  return rows;
+}
+inline std::string Header(const std::string& utf8Path, const std::string& size, const std::string& range) {
+  return kEquals + "\r\n[Lumo Hex Dump]\r\nFile:      " + utf8Path + "\r\nSize:      " + size +
+         "\r\nRange:     " + range + "\r\n" + kEquals + "\r\n";
+}
+inline std::string Columns(bool upper = true) {
+  return upper ? "\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
+               : "\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 0a 0b 0c 0d 0e 0f    Decoded Text\r\n";
+}
+inline std::string Footer(const std::string& line) {
+  return "\r\n" + kDashes + "\r\n" + line + "\r\n" + kDashes + "\r\n";
+}
+
+inline const std::string kHello = std::string("Hello, world!\r\nBye") + '\0' + '\xFF';
+// The format's first example, with the input's path on its File line.
+inline std::string HelloDump(const std::string& utf8Path = "C:\\Data\\hello.txt") {
+  return kEquals + "\r\n[Lumo Hex Dump]\r\nFile:      " + utf8Path +
+         "\r\nSize:      20 bytes\r\n"
+         "Range:     Showing all 20 bytes (0x00000000 - 0x00000013)\r\n"
+         "===================================================================================\r\n\r\n"
+         "Offset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
+         "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|\r\n"
+         "00000010     79 65 00 FF                                         |ye..            |\r\n\r\n"
+         "-----------------------------------------------------------------------------------\r\n"
+         "[End of File: Fully displayed] (Total: 20 bytes)\r\n"
+         "-----------------------------------------------------------------------------------\r\n";
+}
+
+}  // namespace hv::test
