@@ -11,7 +11,9 @@ bool IsTrimmedSpace(wchar_t c) {
   return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f' || c == L'\v';
 }
 
-std::wstring TrimSpace(const std::wstring& text) {
+}  // namespace
+
+std::wstring TrimMessageText(const std::wstring& text) {
   size_t begin = 0;
   size_t end = text.size();
   while (begin < end && IsTrimmedSpace(text[begin])) {
@@ -22,8 +24,6 @@ std::wstring TrimSpace(const std::wstring& text) {
   }
   return text.substr(begin, end - begin);
 }
-
-}  // namespace
 
 std::wstring SystemErrorText(uint32_t code) {
   wchar_t* buffer = nullptr;
@@ -37,7 +37,7 @@ std::wstring SystemErrorText(uint32_t code) {
   if (buffer != nullptr) {
     LocalFree(buffer);
   }
-  text = TrimSpace(text);
+  text = TrimMessageText(text);
   if (text.empty()) {
     return DecimalText(code);
   }
