@@ -11,9 +11,9 @@
 #include "dump/hex_rows.h"
 #include "dump/report.h"
 #include "storage/atomic_writer.h"
-#include "storage/file_handle.h"
 #include "storage/path.h"
 #include "text/system_error.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 namespace {
@@ -84,10 +84,10 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
     return WriteFileAtomically(request.temporaryPath, request.outputPath, RenderCloudFileReport(displayPath));
   }
 
-  const FileHandle input(CreateFileW(openPath.c_str(), GENERIC_READ,
+  const UniqueFile input(CreateFileW(openPath.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                      kOpenFlags, nullptr));
-  if (!input.valid()) {
+  if (!input) {
     return WriteOpenErrorReport(request, displayPath, GetLastError());
   }
   LARGE_INTEGER size{};

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "storage/file_handle.h"
 #include "storage/path.h"
 #include "text/encoding.h"
 #include "text/system_error.h"
@@ -40,9 +39,9 @@ bool AtomicFileWriter::Open(const std::wstring& temporaryPath, std::wstring* err
   Discard();  // a writer owns one file at a time; a second Open must not leak the first
   temporaryPath_ = temporaryPath;
   // CREATE_NEW: a name that is taken belongs to someone else and is never touched.
-  handle_ = CreateFileW(ToLongPath(temporaryPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-  if (handle_ != INVALID_HANDLE_VALUE) {
+  handle_.reset(CreateFileW(ToLongPath(temporaryPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (handle_) {
     return true;
   }
   if (error != nullptr) {
@@ -54,7 +53,7 @@ bool AtomicFileWriter::Open(const std::wstring& temporaryPath, std::wstring* err
 }
 
 bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* error) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
+  if (!handle_) {
     if (error != nullptr) {
       *error = L"the temporary file is not open";
     }
@@ -63,7 +62,7 @@ bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* er
   if (count == 0) {
     return true;
   }
-  if (WriteAll(handle_, bytes, count)) {
+  if (WriteAll(handle_.get(), bytes, count)) {
     return true;
   }
   if (error != nullptr) {
@@ -74,13 +73,13 @@ bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* er
 }
 
 bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* error) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
+  if (!handle_) {
     if (error != nullptr) {
       *error = L"the temporary file is not open";
     }
     return false;
   }
-  if (!FlushFileBuffers(handle_)) {
+  if (!FlushFileBuffers(handle_.get())) {
     const DWORD code = GetLastError();
     if (error != nullptr) {
       *error = L"cannot flush temporary file '" + temporaryPath_ + L"': " + SystemErrorText(code);
@@ -88,8 +87,7 @@ bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* erro
     Discard();
     return false;
   }
-  CloseHandle(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
+  handle_.reset();
 
   ClearReadOnlyAttribute(targetPath);
   const std::wstring from = ToLongPath(temporaryPath_);
@@ -114,10 +112,7 @@ bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* erro
 }
 
 void AtomicFileWriter::Discard() {
-  if (handle_ != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
+  handle_.reset();
   if (!temporaryPath_.empty()) {
     DeleteFileW(ToLongPath(temporaryPath_).c_str());
     temporaryPath_.clear();
@@ -149,10 +144,10 @@ DumpResult WriteFileAtomically(const std::wstring& temporaryPath, const std::wst
 DumpResult WriteFileDirect(const std::wstring& path, const std::string& content) {
   DumpResult result;
   ClearReadOnlyAttribute(path);
-  const FileHandle file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE,
+  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
+  if (!file) {
     const DWORD code = GetLastError();
     result.error = L"cannot open '" + path + L"' for a direct write: " + SystemErrorText(code);
     return result;

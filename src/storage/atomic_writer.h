@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dump/dump_types.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 
@@ -22,7 +23,7 @@ class AtomicFileWriter {
   void Discard();
 
  private:
-  void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));  // INVALID_HANDLE_VALUE
+  UniqueFile handle_;
   std::wstring temporaryPath_;
 };
 

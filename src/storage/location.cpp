@@ -6,6 +6,7 @@
 
 #include "storage/path.h"
 #include "text/encoding.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 namespace {
@@ -78,10 +79,10 @@ bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error) 
   const std::wstring probe = ToLongPath(JoinPath(NormalizeSeparators(directory), kProbeFileName));
   DWORD code = 0;
   for (int attempt = 1; attempt <= kProbeAttempts; ++attempt) {
-    const HANDLE file =
-        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
+    UniqueFile file(
+        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      file.reset();
       DeleteFileW(probe.c_str());
       return true;
     }

@@ -5,32 +5,12 @@
 #include "options/options.h"
 #include "storage/path.h"
 #include "text/system_error.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 namespace {
 
 constexpr uint64_t kMaximumAge = 6048000000000ull;  // seven days in 100-ns units
-
-// Owns one directory search; closed once the search ends, whichever way.
-class ScopedSearch {
- public:
-  explicit ScopedSearch(HANDLE handle) : handle_(handle) {}
-  ~ScopedSearch() { Close(); }
-  ScopedSearch(const ScopedSearch&) = delete;
-  ScopedSearch& operator=(const ScopedSearch&) = delete;
-
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  void Close() {
-    if (valid()) {
-      FindClose(handle_);
-      handle_ = INVALID_HANDLE_VALUE;
-    }
-  }
-
- private:
-  HANDLE handle_;
-};
 
 uint64_t FileTimeValue(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -62,8 +42,8 @@ bool ListDirectory(const std::wstring& directory, std::vector<DirectoryEntry>& l
   const std::wstring prefix = WithSeparator(StripTrailingSeparators(NormalizeSeparators(directory)));
   const std::wstring pattern = ToLongPath(prefix + L"*");
   WIN32_FIND_DATAW data;
-  ScopedSearch search(FindFirstFileW(pattern.c_str(), &data));
-  if (!search.valid()) {
+  UniqueFind search(FindFirstFileW(pattern.c_str(), &data));
+  if (!search) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) {
       return true;
@@ -83,7 +63,7 @@ bool ListDirectory(const std::wstring& directory, std::vector<DirectoryEntry>& l
     }
   }
   const DWORD code = GetLastError();
-  search.Close();
+  search.reset();
   if (code == ERROR_NO_MORE_FILES) {
     return true;
   }

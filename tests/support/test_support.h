@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "text/unique_handle.h"
+
 namespace hv::test {
 
 // A fresh directory under the temporary directory, removed with its content afterwards.
@@ -64,7 +66,7 @@ class FileHolder {
 
  private:
   ScratchDirectory signals_{L"holder"};
-  void* process_ = nullptr;
+  UniqueHandle process_;
   bool holding_ = false;
 };
 
