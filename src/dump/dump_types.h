@@ -1,8 +1,11 @@
-// What the run hands dump generation, and what whole-file writes answer.
+// What the run hands dump generation, and what it answers (a DumpResult, as whole-file
+// writes do).
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "storage/dump_result.h"
 
 namespace hv {
 
@@ -12,11 +15,6 @@ struct DumpRequest {
   std::wstring temporaryPath;
   uint64_t maxKb = 64;
   bool uppercase = true;
-};
-
-struct DumpResult {
-  bool success = false;
-  std::wstring error;
 };
 
 }  // namespace hv

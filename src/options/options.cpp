@@ -25,16 +25,6 @@ RunOptions Fail(RunOptions& options, std::wstring error) {
 
 }  // namespace
 
-std::wstring AsciiLower(const std::wstring& text) {
-  std::wstring result = text;
-  for (wchar_t& c : result) {
-    if (c >= L'A' && c <= L'Z') {
-      c = static_cast<wchar_t>(c + 0x20);
-    }
-  }
-  return result;
-}
-
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) {
     return false;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dump/dump_types.h"
+#include "storage/dump_result.h"
 #include "text/unique_handle.h"
 
 namespace hv {

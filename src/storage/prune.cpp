@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "options/options.h"
 #include "storage/path.h"
+#include "text/ascii.h"
 #include "text/system_error.h"
 #include "text/unique_handle.h"
 
