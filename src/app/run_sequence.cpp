@@ -47,7 +47,7 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
   }
 
   const std::wstring moduleDirectory = ModuleDirectory();
-  const std::wstring temporaryCandidate = JoinPath(JoinPath(TempDirectory(), L"LumoControlPlugins"), kPluginName);
+  const std::wstring temporaryCandidate = PluginTempDirectory(TempDirectory(), kPluginName);
   const WritableLocation location = ChooseWritableLocation(moduleDirectory, kPluginName);
   if (location.directory.empty()) {
     return Fail(NoLocationMessage(moduleDirectory, temporaryCandidate, location.errors), 1);

@@ -1,7 +1,9 @@
 #include "dump/report.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <initializer_list>
 
 #include "dump/rows/row_layout.h"
 #include "dump/rows/row_paths.h"
@@ -37,18 +39,37 @@ std::string RangeText(uint64_t fileSize, uint64_t shownBytes, uint64_t maxKb, bo
   return "Showing first " + std::to_string(maxKb) + " KB" + end;
 }
 
+// The header block and the error reports: a title and the File line, then their own lines,
+// between two lines of "=".
+std::string RenderFileBlock(const char* title, const std::wstring& displayPath,
+                            std::initializer_list<std::string> lines) {
+  std::string text;
+  AppendLine(text, Separator('='));
+  AppendLine(text, title);
+  AppendLine(text, "File:      " + WideToUtf8(displayPath));
+  for (const std::string& line : lines) {
+    AppendLine(text, line);
+  }
+  AppendLine(text, Separator('='));
+  return text;
+}
+
+// A footer line between two lines of "-".
+std::string RenderFooterBlock(const std::string& line) {
+  std::string text;
+  AppendLine(text, Separator('-'));
+  AppendLine(text, line);
+  AppendLine(text, Separator('-'));
+  return text;
+}
+
 }  // namespace
 
 std::string RenderReportHeader(const std::wstring& displayPath, uint64_t fileSize, uint64_t shownBytes, uint64_t maxKb,
                                bool uppercase) {
-  std::string text;
-  AppendLine(text, Separator('='));
-  AppendLine(text, "[Lumo Hex Dump]");
-  AppendLine(text, "File:      " + WideToUtf8(displayPath));
-  AppendLine(text, "Size:      " + FormatSizeText(fileSize));
-  AppendLine(text, "Range:     " + RangeText(fileSize, shownBytes, maxKb, uppercase));
-  AppendLine(text, Separator('='));
-  return text;
+  return RenderFileBlock(
+      "[Lumo Hex Dump]", displayPath,
+      {"Size:      " + FormatSizeText(fileSize), "Range:     " + RangeText(fileSize, shownBytes, maxKb, uppercase)});
 }
 
 // Laid out on the row's own template: the cells' columns hold the cell numbers, and the
@@ -74,25 +95,16 @@ FooterKind SelectFooterKind(uint64_t fileSize, uint64_t capBytes) {
 }
 
 std::string RenderFooter(FooterKind kind, uint64_t fileSize, uint64_t maxKb) {
-  std::string text;
   switch (kind) {
     case FooterKind::Truncated:
-      AppendLine(text, Separator('-'));
-      AppendLine(text, "[Truncated] Display capped at " + std::to_string(maxKb) +
-                           " KB to ensure instant loading. (Total: " + FormatHumanSize(fileSize) + ")");
-      AppendLine(text, Separator('-'));
-      break;
+      return RenderFooterBlock("[Truncated] Display capped at " + std::to_string(maxKb) +
+                               " KB to ensure instant loading. (Total: " + FormatHumanSize(fileSize) + ")");
     case FooterKind::FullyDisplayed:
-      AppendLine(text, Separator('-'));
-      AppendLine(text, "[End of File: Fully displayed] (Total: " + FormatByteCount(fileSize) + ")");
-      AppendLine(text, Separator('-'));
-      break;
+      return RenderFooterBlock("[End of File: Fully displayed] (Total: " + FormatByteCount(fileSize) + ")");
     case FooterKind::Empty:
-      text += kLineEnd;
-      AppendLine(text, "[Empty File: 0 Bytes]");
-      break;
+      return std::string(kLineEnd) + "[Empty File: 0 Bytes]" + kLineEnd;
   }
-  return text;
+  return {};
 }
 
 std::string RenderReadErrorLine(uint64_t offset, const std::wstring& message, bool uppercase) {
@@ -102,24 +114,14 @@ std::string RenderReadErrorLine(uint64_t offset, const std::wstring& message, bo
 }
 
 std::string RenderOpenErrorReport(const std::wstring& displayPath, const std::wstring& message) {
-  std::string text;
-  AppendLine(text, Separator('='));
-  AppendLine(text, "[Lumo Hex Dump Error]");
-  AppendLine(text, "File:      " + WideToUtf8(displayPath));
-  AppendLine(text, "Error:     Cannot open file for reading (" + WideToUtf8(message) + ")");
-  AppendLine(text, Separator('='));
-  return text;
+  return RenderFileBlock("[Lumo Hex Dump Error]", displayPath,
+                         {"Error:     Cannot open file for reading (" + WideToUtf8(message) + ")"});
 }
 
 std::string RenderCloudFileReport(const std::wstring& displayPath) {
-  std::string text;
-  AppendLine(text, Separator('='));
-  AppendLine(text, "[Lumo Hex Dump Error]");
-  AppendLine(text, "File:      " + WideToUtf8(displayPath));
-  AppendLine(text, "Error:     Online-only cloud file (Recall on data access).");
-  AppendLine(text, "Hint:      Please download the file locally before viewing hex dump.");
-  AppendLine(text, Separator('='));
-  return text;
+  return RenderFileBlock("[Lumo Hex Dump Error]", displayPath,
+                         {"Error:     Online-only cloud file (Recall on data access).",
+                          "Hint:      Please download the file locally before viewing hex dump."});
 }
 
 std::string RenderWriteFailureReport(const std::wstring& errorText) {
@@ -129,35 +131,17 @@ std::string RenderWriteFailureReport(const std::wstring& errorText) {
 }
 
 std::string FormatHex(uint64_t value, bool uppercase, unsigned minimumDigits) {
-  const char* digits = rows::DigitsFor(uppercase);
-  unsigned count = 1;
-  for (uint64_t rest = value; rest >= 16 && count < 16; rest >>= 4) {
-    ++count;
-  }
-  if (count < minimumDigits) {
-    count = minimumDigits;
-  }
-  std::string text(count, '0');
-  // Only the low 16 nibbles can be non-zero; anything wider is leading zeros.
-  for (unsigned i = 0; i < count && i < 16; ++i) {
-    text[count - 1 - i] = digits[(value >> (4 * i)) & 0xF];
-  }
-  return text;
+  return HexText(value, uppercase, minimumDigits);
 }
 
 std::string FormatByteCount(uint64_t value) {
   char digits[20];
-  size_t length = 0;
-  do {
-    digits[length++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-
+  const size_t length = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
   std::string text;
   text.reserve(length + length / 3 + 6);
-  for (size_t i = length; i > 0; --i) {
-    text += digits[i - 1];
-    const size_t toTheRight = i - 1;
+  for (size_t i = 0; i < length; ++i) {
+    text += digits[i];
+    const size_t toTheRight = length - 1 - i;
     if (toTheRight > 0 && toTheRight % 3 == 0) {
       text += ',';
     }

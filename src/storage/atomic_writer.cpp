@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "storage/path.h"
+#include "storage/retry.h"
 #include "text/encoding.h"
 #include "text/system_error.h"
 
@@ -92,17 +93,12 @@ bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* erro
   ClearReadOnlyAttribute(targetPath);
   const std::wstring from = ToLongPath(temporaryPath_);
   const std::wstring to = ToLongPath(targetPath);
-  DWORD lastCode = 0;
-  for (int attempt = 1; attempt <= kRenameAttempts; ++attempt) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      temporaryPath_.clear();  // the file is the target now
-      return true;
-    }
-    lastCode = GetLastError();
-    if (attempt < kRenameAttempts) {
-      // A viewer or scanner may hold the old target for a moment.
-      Sleep(kRenamePauseMs);
-    }
+  // A viewer or scanner may hold the old target for a moment.
+  uint32_t lastCode = 0;
+  if (TryWithPauses(kRenameAttempts, kRenamePauseMs, lastCode,
+                    [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; })) {
+    temporaryPath_.clear();  // the file is the target now
+    return true;
   }
   if (error != nullptr) {
     *error = L"MoveFileExW failed: " + SystemErrorText(lastCode);
@@ -165,7 +161,13 @@ DumpResult WriteFileDirect(const std::wstring& path, const std::string& content)
 void ClearReadOnlyAttribute(const std::wstring& path) {
   const std::wstring longPath = ToLongPath(path);
   const DWORD attributes = GetFileAttributesW(longPath.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    ClearReadOnlyBit(longPath, attributes);
+  }
+}
+
+void ClearReadOnlyBit(const std::wstring& longPath, uint32_t attributes) {
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesW(longPath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   }
 }
@@ -177,9 +179,7 @@ bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode) {
   }
   // Spelled as the query spelled it: a forward slash means nothing after the long-path prefix.
   const std::wstring longPath = ToLongPath(NormalizeSeparators(path));
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetFileAttributesW(longPath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  }
+  ClearReadOnlyBit(longPath, attributes);
   // Moved aside before it is deleted: a file deleted in place while someone still reads it
   // lingers at the path, pending deletion, and refuses the rename of the new dump there.
   static unsigned removals = 0;

@@ -31,6 +31,8 @@ DumpResult WriteFileAtomically(const std::wstring& temporaryPath, const std::wst
                                const std::string& content);
 DumpResult WriteFileDirect(const std::wstring& path, const std::string& content);
 void ClearReadOnlyAttribute(const std::wstring& path);
+// The same for attributes already read, of a path already in long form.
+void ClearReadOnlyBit(const std::wstring& longPath, uint32_t attributes);
 bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode = nullptr);
 
 }  // namespace hv

@@ -6,6 +6,10 @@
 
 namespace hv {
 
+// The endings of a dump and of its temporary sibling, which pruning looks for.
+inline constexpr wchar_t kDumpExtension[] = L".hextxt";
+inline constexpr wchar_t kTemporaryExtension[] = L".tmp";
+
 struct DumpTarget {
   std::wstring dumpPath;
   std::wstring dumpDirectory;

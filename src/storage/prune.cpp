@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "storage/atomic_writer.h"
+#include "storage/naming.h"
 #include "storage/path.h"
 #include "text/ascii.h"
 #include "text/system_error.h"
@@ -94,7 +96,7 @@ void PruneOldDumps(const std::wstring& dumpDirectory) {
       continue;
     }
     const std::wstring lowered = AsciiLower(entry.name);
-    if (!EndsWith(lowered, L".hextxt") && !EndsWith(lowered, L".tmp")) {
+    if (!EndsWith(lowered, kDumpExtension) && !EndsWith(lowered, kTemporaryExtension)) {
       continue;
     }
     const std::wstring longPath = ToLongPath(entry.fullPath);
@@ -105,9 +107,7 @@ void PruneOldDumps(const std::wstring& dumpDirectory) {
     if (FileTimeValue(current.ftLastWriteTime) >= cutOff) {
       continue;
     }
-    if ((current.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      SetFileAttributesW(longPath.c_str(), current.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    }
+    ClearReadOnlyBit(longPath, current.dwFileAttributes);
     DeleteFileW(longPath.c_str());
   }
 }

@@ -127,14 +127,10 @@ HV_SSSE3 void WriteSsse3Row(char* row, uint64_t offset, const unsigned char* byt
 
 HV_SSSE3 void WriteSsse3Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   const __m128i digits = DigitVector(uppercase);
-  const uint64_t fullRows = count / kBytesPerRow;
-  for (uint64_t row = 0; row < fullRows; ++row) {
-    WriteSsse3Row(out + row * kRowText, offset + row * kBytesPerRow, bytes + row * kBytesPerRow, digits);
+  for (; count >= kBytesPerRow; count -= kBytesPerRow, offset += kBytesPerRow, bytes += kBytesPerRow, out += kRowText) {
+    WriteSsse3Row(out, offset, bytes, digits);
   }
-  if (count % kBytesPerRow != 0) {
-    WriteTableRow(out + fullRows * kRowText, offset + fullRows * kBytesPerRow, bytes + fullRows * kBytesPerRow,
-                  count % kBytesPerRow, uppercase);
-  }
+  WriteTableRows(out, offset, bytes, count, uppercase);  // the short last row, if any
 }
 
 }  // namespace hv::rows
