@@ -18,6 +18,8 @@ namespace hv {
 namespace {
 
 constexpr wchar_t kPluginName[] = L"hex-viewer";
+// Enough for a report's first line and for its last, a read-error line with its message.
+constexpr size_t kReportEndBytes = 4096;
 
 int Fail(const std::wstring& message, int exitCode) {
   ReportError(message);
@@ -33,6 +35,15 @@ std::wstring NoLocationMessage(const std::wstring& moduleDirectory, const std::w
     message += L"\n" + errors;
   }
   return message;
+}
+
+// The previous dump was removed before the launch, so a whole report at the dump path now
+// was delivered by another run on the same input (its rename may be what held ours up).
+// The viewer is better shown that than our report of why ours failed; anything else there,
+// someone's file or a report cut short, is no dump and is overwritten.
+bool HoldsWholeReport(const std::wstring& dumpPath) {
+  std::string head, tail;
+  return ReadFileEnds(dumpPath, kReportEndBytes, head, tail) && IsWholeReport(head, tail);
 }
 
 }  // namespace
@@ -83,10 +94,7 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
       TemporaryDumpPath(target.dumpPath, GetCurrentProcessId(), static_cast<uint32_t>(GetTickCount64()));
 
   const DumpResult result = GenerateDump(request);
-  // The previous dump was removed above, so a file at the dump path now is a whole dump
-  // that another run on the same input delivered (its rename may be what held ours up):
-  // the viewer is better shown that than our report of why ours failed.
-  if (!result.success && !IsExistingFile(target.dumpPath)) {
+  if (!result.success && !HoldsWholeReport(target.dumpPath)) {
     // The viewer is already waiting: give it a one-line report rather than nothing.
     const DumpResult fallback = WriteFileDirect(target.dumpPath, RenderWriteFailureReport(result.error));
     if (!fallback.success) {

@@ -130,6 +130,24 @@ std::string RenderWriteFailureReport(const std::wstring& errorText) {
   return line;
 }
 
+bool IsWholeReport(const std::string& head, const std::string& tail) {
+  const auto startsWith = [&](const std::string& start) { return head.compare(0, start.size(), start) == 0; };
+  const auto endsWith = [&](const std::string& end) {
+    return tail.size() >= end.size() && tail.compare(tail.size() - end.size(), end.size(), end) == 0;
+  };
+  const std::string equals = Separator('=') + kLineEnd;
+  if (startsWith(equals + "[Lumo Hex Dump]" + kLineEnd)) {
+    // No row begins with "[", so only the ending can start a line with it.
+    return endsWith(Separator('-') + kLineEnd) || endsWith("\r\n[Empty File: 0 Bytes]\r\n") ||
+           (tail.find("\r\n[Read Error] Stopped at 0x") != std::string::npos && endsWith(kLineEnd));
+  }
+  if (startsWith(equals + "[Lumo Hex Dump Error]" + kLineEnd)) {
+    return endsWith(kLineEnd + equals);
+  }
+  // The one-line report is written in one call: a short write lacks its end.
+  return startsWith("[Lumo Hex Dump Error] Cannot write dump file (") && endsWith(").\r\n");
+}
+
 std::string FormatHex(uint64_t value, bool uppercase, unsigned minimumDigits) {
   return HexText(value, uppercase, minimumDigits);
 }

@@ -23,6 +23,11 @@ std::string RenderOpenErrorReport(const std::wstring& displayPath, const std::ws
 std::string RenderCloudFileReport(const std::wstring& displayPath);
 std::string RenderWriteFailureReport(const std::wstring& errorText);
 
+// Whether a file that begins with `head` and ends with `tail` (the same text for a small
+// file) is one whole report of any of the forms above: its first line and its last line
+// are those of one form, which a file cut short or someone else's file does not have.
+bool IsWholeReport(const std::string& head, const std::string& tail);
+
 std::string FormatHex(uint64_t value, bool uppercase, unsigned minimumDigits);
 std::string FormatByteCount(uint64_t value);
 std::string FormatHumanSize(uint64_t value);

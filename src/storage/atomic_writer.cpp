@@ -15,6 +15,7 @@ namespace {
 constexpr int kRenameAttempts = 3;
 constexpr DWORD kRenamePauseMs = 50;
 constexpr uint64_t kLargestWrite = 0xFFFFFFFFu;
+constexpr int kAsideAttempts = 16;
 
 // One WriteFile per call while the count fits its 32-bit parameter; only a larger
 // count is split. A short write stops at once.
@@ -28,6 +29,41 @@ bool WriteAll(HANDLE file, const void* bytes, uint64_t count) {
     }
     next += chunk;
     count -= chunk;
+  }
+  return true;
+}
+
+// A file deleted in place while someone still reads it lingers at its path, pending
+// deletion, and refuses the rename of the new dump there; moved aside first, it frees the
+// path at once. The aside name may be a leftover of an earlier process with the same id,
+// so a taken name is followed by a fresh one.
+bool MoveAsideAndDelete(const std::wstring& longPath) {
+  const std::wstring stem = longPath + L"." + DecimalText(static_cast<uint32_t>(GetCurrentProcessId())) + L"_";
+  uint32_t tick = static_cast<uint32_t>(GetTickCount64());
+  for (int attempt = 0; attempt < kAsideAttempts; ++attempt, ++tick) {
+    const std::wstring aside = stem + DecimalText(tick) + L".removed.tmp";
+    if (MoveFileExW(longPath.c_str(), aside.c_str(), 0)) {
+      DeleteFileW(aside.c_str());  // a leftover ends in .tmp and is pruned in time
+      return true;
+    }
+    const DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS) {
+      return false;
+    }
+  }
+  return false;
+}
+
+// Reads exactly `count` bytes at the file's current position.
+bool ReadExactly(HANDLE file, std::string& into, size_t count) {
+  into.assign(count, '\0');
+  size_t done = 0;
+  while (done < count) {
+    DWORD got = 0;
+    if (!ReadFile(file, into.data() + done, static_cast<DWORD>(count - done), &got, nullptr) || got == 0) {
+      return false;
+    }
+    done += got;
   }
   return true;
 }
@@ -180,13 +216,7 @@ bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode) {
   // Spelled as the query spelled it: a forward slash means nothing after the long-path prefix.
   const std::wstring longPath = ToLongPath(NormalizeSeparators(path));
   ClearReadOnlyBit(longPath, attributes);
-  // Moved aside before it is deleted: a file deleted in place while someone still reads it
-  // lingers at the path, pending deletion, and refuses the rename of the new dump there.
-  static unsigned removals = 0;
-  const std::wstring aside = longPath + L"." + DecimalText(static_cast<uint32_t>(GetCurrentProcessId())) + L"_" +
-                             DecimalText(static_cast<uint32_t>(removals++)) + L".removed.tmp";
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && MoveFileExW(longPath.c_str(), aside.c_str(), 0)) {
-    DeleteFileW(aside.c_str());  // a leftover ends in .tmp and is pruned in time
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && MoveAsideAndDelete(longPath)) {
     return true;
   }
   if (DeleteFileW(longPath.c_str())) {
@@ -200,6 +230,28 @@ bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode) {
     *errorCode = code;
   }
   return false;
+}
+
+bool ReadFileEnds(const std::wstring& path, size_t count, std::string& head, std::string& tail) {
+  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) {
+    return false;
+  }
+  const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
+  if (fileSize <= 2 * static_cast<uint64_t>(count)) {
+    if (!ReadExactly(file.get(), head, static_cast<size_t>(fileSize))) {
+      return false;
+    }
+    tail = head;
+    return true;
+  }
+  LARGE_INTEGER tailStart{};
+  tailStart.QuadPart = static_cast<LONGLONG>(fileSize - count);
+  return ReadExactly(file.get(), head, count) && SetFilePointerEx(file.get(), tailStart, nullptr, FILE_BEGIN) &&
+         ReadExactly(file.get(), tail, count);
 }
 
 }  // namespace hv

@@ -35,4 +35,8 @@ void ClearReadOnlyAttribute(const std::wstring& path);
 void ClearReadOnlyBit(const std::wstring& longPath, uint32_t attributes);
 bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode = nullptr);
 
+// The first and the last `count` bytes of a file, or all of it in both when it is no longer
+// than twice that; false when it cannot be opened and read.
+bool ReadFileEnds(const std::wstring& path, size_t count, std::string& head, std::string& tail);
+
 }  // namespace hv

@@ -36,6 +36,24 @@ bool NeedsPlatformCleanUp(const std::wstring& path, size_t firstComponent) {
   return false;
 }
 
+// A component other than "." and ".." that ends in a dot or a blank.
+bool HasNameEndingInDotOrBlank(const std::wstring& path) {
+  size_t end = path.size();
+  while (end > 0) {
+    const size_t separator = path.rfind(L'\\', end - 1);
+    const size_t start = separator == std::wstring::npos ? 0 : separator + 1;
+    const std::wstring_view name(path.data() + start, end - start);
+    if (!name.empty() && name != L"." && name != L".." && (name.back() == L'.' || name.back() == L' ')) {
+      return true;
+    }
+    if (separator == std::wstring::npos) {
+      break;
+    }
+    end = separator;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::wstring NormalizeSeparators(const std::wstring& path) {
@@ -158,9 +176,9 @@ bool ResolveFullPath(const std::wstring& path, std::wstring& fullPath) {
 std::wstring InputFullPath(const std::wstring& input) {
   const std::wstring normalized = NormalizeSeparators(input);
   const std::wstring plain = StripLongPathPrefix(normalized);
-  // A long-form path names its file exactly: resolving it would drop trailing dots and
-  // blanks and name another file, one that may not exist.
-  if (HasLongPathPrefix(normalized)) {
+  // Only the long form can name a file whose name ends in dots or blanks: resolving would
+  // drop them and name another file. Any other long-form input is resolved like the rest.
+  if (HasLongPathPrefix(normalized) && HasNameEndingInDotOrBlank(plain)) {
     return StripTrailingSeparators(plain);
   }
   std::wstring full;

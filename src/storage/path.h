@@ -25,8 +25,9 @@ std::wstring FileNameOf(const std::wstring& path);
 bool ResolveFullPath(const std::wstring& path, std::wstring& fullPath);
 
 // The full path an input is known by: its dump name and the File line rest on it.
-// A long-form input is taken as it stands, without the prefix; any other is resolved,
-// falling back to the normalised path when the platform cannot resolve it.
+// Resolved without its long-path prefix, falling back to the normalised path when the
+// platform cannot resolve it; only a long-form input with a name that ends in dots or
+// blanks, which resolving would change, is taken as it stands.
 std::wstring InputFullPath(const std::wstring& input);
 
 uint32_t GetPathAttributes(const std::wstring& path);

@@ -62,11 +62,13 @@ TEST(InputFullPath, GivesOnePathForEverySpellingOfAFile) {
   ASSERT_TRUE(current.changed());
   std::wstring slashed = file;
   std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
-  for (const std::wstring& spelling : {std::wstring(L"./sub/../in.bin"), slashed, L"\\\\?\\" + file, file + L"\\"}) {
+  for (const std::wstring& spelling : {std::wstring(L"./sub/../in.bin"), slashed, L"\\\\?\\" + file, file + L"\\",
+                                       L"\\\\?\\" + scratch.Join(L"sub\\..\\in.bin")}) {
     EXPECT_EQ(InputFullPath(spelling), file) << WideToUtf8(spelling);
   }
-  // The long form names a file whose name ends in dots; resolving would drop them.
+  // Only the long form names a file whose name ends in dots or blanks; resolving would drop them.
   EXPECT_EQ(InputFullPath(L"\\\\?\\" + file + L".."), file + L"..");
+  EXPECT_EQ(InputFullPath(L"\\\\?\\" + scratch.Join(L"dir \\in.bin")), scratch.Join(L"dir \\in.bin"));
   EXPECT_EQ(InputFullPath(file + L".."), file);
 }
 
@@ -109,6 +111,16 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   EXPECT_EQ(code, 0u);
   EXPECT_FALSE(RemoveFileIfPresent(directory, &code));
   EXPECT_EQ(code, 5u);
+  // A reader that shares everything still holds it: the path is free for a new file at once.
+  const std::wstring held = scratch.Join(L"held.hextxt");
+  ASSERT_TRUE(WriteWholeFile(held, "dump"));
+  test::FileHolder reader(held, L"all");
+  ASSERT_TRUE(reader.holding());
+  EXPECT_TRUE(RemoveFileIfPresent(held, &code));
+  EXPECT_TRUE(WriteWholeFile(held, "new"));
+  reader.Release();
+  EXPECT_EQ(ReadWholeFile(held), "new");
+  ASSERT_TRUE(DeleteFileW(held.c_str()));
   EXPECT_EQ(test::ListNames(scratch.path()), Names{L"dir.hextxt"});
 }
 

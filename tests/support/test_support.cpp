@@ -138,6 +138,7 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
   const UniqueProcessInformation child(info);
   if (result.started) {
     AssignProcessToJobObject(job, info.hProcess);
+    if (options.beforeResume) options.beforeResume(info.dwProcessId);
     ResumeThread(info.hThread);
     result.finished = WaitForSingleObject(info.hProcess, options.timeoutMs) == WAIT_OBJECT_0;
     if (!result.finished) {

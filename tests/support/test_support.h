@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ struct ProcessOptions {
   std::vector<std::wstring> environmentSet;  // "NAME=value"
   std::vector<std::wstring> environmentUnset;
   uint32_t timeoutMs = 60000;
+  // Called with the child's process id before it runs its first instruction.
+  std::function<void(uint32_t processId)> beforeResume;
 };
 
 struct ProcessResult {

@@ -1,0 +1,114 @@
+// What stands at the dump path after a run, when others hold or take that path, and which
+// dump an input names however it is spelled. Each with the built program, as the host runs it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "installation.h"
+
+namespace hv::test {
+namespace {
+
+const std::string kDashes(83, '-');
+const std::string kFooter = kDashes + "\r\n[End of File: Fully displayed] (Total: 3 bytes)\r\n" + kDashes + "\r\n";
+
+std::vector<std::wstring> Dumps(const Installation& install) {
+  std::vector<std::wstring> names = ListNames(install.dumps());
+  std::erase_if(names, [](const std::wstring& name) { return !name.ends_with(L".hextxt"); });
+  return names;
+}
+
+std::string FileLine(const std::string& dump) {
+  const size_t start = dump.find("File:      ");
+  return start == std::string::npos ? "" : dump.substr(start, dump.find("\r\n", start) - start);
+}
+
+// Another program creates the dump path the moment the previous dump is gone and holds it
+// with no sharing: neither the new dump nor the one-line report can be placed there.
+TEST(DumpPath, TakenByAnotherProgramFailsTheRunWithTheGenerationError) {
+  Installation install;
+  const std::wstring input = install.Input(L"huge.bin", std::string(24 << 20, 'h'));
+  ASSERT_EQ(install.RunOn(input).exitCode, 0u);
+  ASSERT_EQ(Dumps(install).size(), 1u);
+  const std::wstring previous = JoinPath(install.dumps(), Dumps(install)[0]);
+  const std::wstring signals = install.Dir(L"signals");
+  CreateDirectoryW(signals.c_str(), nullptr);
+  ProcessResult taker;
+  std::thread thread([&] { taker = RunProcess(BuiltProgram(L"path-taker.exe"), {previous, signals, L"120000"}); });
+  ASSERT_TRUE(WaitForFile(signals + L"\\watching", 60000));
+
+  const ProcessResult run = install.RunOn(input, {L"--max-kb=24576"});
+  WriteWholeFile(signals + L"\\release", "");
+  thread.join();
+  EXPECT_EQ(taker.exitCode, 0u) << "the path was never free for the other program";
+  EXPECT_EQ(run.exitCode, 1u);
+  // The waiting viewer shares the standard error and may have its say too.
+  EXPECT_NE(run.standardError.find("Lumo Hex View Error: Cannot write the hex dump file: MoveFileExW failed: "),
+            std::string::npos)
+      << run.standardError;
+  EXPECT_EQ(ReadWholeFile(previous), "") << "the other program's file stays as it made it";
+  EXPECT_EQ(ListNames(install.dumps()), std::vector<std::wstring>{FileNameOf(previous)}) << "no temporary is left";
+}
+
+// A reader with full sharing still holds the previous dump, and an earlier process with the
+// same id left the aside names it would take first.
+TEST(DumpPath, APreviousDumpStillBeingReadGivesWayToTheNewDump) {
+  Installation install;
+  const std::wstring input = install.Input(L"abc.bin", "abc");
+  ASSERT_EQ(install.RunOn(input).exitCode, 0u);
+  const std::wstring dump = JoinPath(install.dumps(), Dumps(install).at(0));
+  ASSERT_TRUE(WriteWholeFile(dump, "previous"));
+  FileHolder reader(dump, L"all");
+  ASSERT_TRUE(reader.holding());
+
+  ProcessOptions options;
+  options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + install.Dir(L"temp"), L"TEMP=" + install.Dir(L"temp"),
+                            L"LUMO_VIEWER_COPY_TO=" + install.seen()};
+  options.beforeResume = [&](uint32_t processId) {
+    for (int n = 0; n < 4; ++n) {
+      WriteWholeFile(dump + L"." + std::to_wstring(processId) + L"_" + std::to_wstring(n) + L".removed.tmp", "");
+    }
+  };
+  const ProcessResult run = RunProcess(install.program(), {L"--max-kb=1", input, install.viewer()}, options);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.standardError, "");
+  const std::string shown = ReadWholeFile(dump);
+  EXPECT_TRUE(shown.ends_with(kFooter)) << shown;
+  reader.Release();
+  EXPECT_EQ(ReadWholeFile(dump), shown);
+}
+
+TEST(DumpPath, EverySpellingOfAnInputNamesOneDumpAndOneFileLine) {
+  Installation install;
+  const std::wstring input = install.Input(L"f.bin", "abc");
+  CreateDirectoryW(install.Dir(L"in\\sub").c_str(), nullptr);
+  CurrentDirectory current(install.Dir(L"in"));
+  ASSERT_TRUE(current.changed());
+  std::wstring slashed = input;
+  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+  for (const std::wstring& spelling : {input, slashed, std::wstring(L"sub\\..\\f.bin"), L"\\\\?\\" + input,
+                                       L"\\\\?\\" + install.Dir(L"in\\sub\\..\\f.bin")}) {
+    ASSERT_EQ(install.RunOn(spelling).exitCode, 0u) << Utf8(spelling);
+    const std::vector<std::wstring> dumps = Dumps(install);
+    ASSERT_EQ(dumps.size(), 1u) << Utf8(spelling);
+    const std::string dump = ReadWholeFile(JoinPath(install.dumps(), dumps[0]));
+    EXPECT_EQ(FileLine(dump), "File:      " + Utf8(input)) << Utf8(spelling);
+    EXPECT_TRUE(dump.ends_with(kFooter)) << Utf8(spelling);
+  }
+  // A name that ends in dots can only be given in the long form; it names that very file.
+  const std::wstring dotted = install.Dir(L"in\\g.bin..");
+  ASSERT_TRUE(WriteWholeFile(L"\\\\?\\" + dotted, "xyz"));
+  ASSERT_EQ(install.RunOn(L"\\\\?\\" + dotted).exitCode, 0u);
+  for (const std::wstring& name : Dumps(install)) {
+    const std::string dump = ReadWholeFile(JoinPath(install.dumps(), name));
+    if (FileLine(dump) == "File:      " + Utf8(dotted)) {
+      EXPECT_NE(dump.find("|xyz             |"), std::string::npos) << dump;
+      return;
+    }
+  }
+  ADD_FAILURE() << "no dump of the dotted name";
+}
+
+}  // namespace
+}  // namespace hv::test
