@@ -15,6 +15,8 @@ struct DumpRequest {
   std::wstring temporaryPath;
   uint64_t maxKb = 64;
   bool uppercase = true;
+  // InputFullPath(inputPath) when the caller has resolved it already; empty, it is resolved here.
+  std::wstring inputFullPath = {};
 };
 
 }  // namespace hv

@@ -162,7 +162,8 @@ ChunkReader FileReader(HANDLE input) {
 }  // namespace
 
 DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, const CloudFileTest& cloudTest) {
-  const std::wstring displayPath = InputFullPath(request.inputPath);
+  const std::wstring displayPath =
+      request.inputFullPath.empty() ? InputFullPath(request.inputPath) : request.inputFullPath;
   const std::wstring openPath = ToLongPath(displayPath);
   const uint64_t capBytes = request.maxKb * 1024;
 

@@ -23,6 +23,12 @@ std::wstring HashText(uint64_t hash) {
   return std::wstring(digits.begin(), digits.end());
 }
 
+// The stem comes from the input as given, the hash from its full path.
+std::wstring DumpFileNameOf(const std::wstring& inputPath, const std::wstring& inputFullPath, unsigned stemLimit) {
+  const std::wstring stem = ShortenFileName(SanitizeFileName(FileNameOf(inputPath)), stemLimit);
+  return HashText(Fnv1aHash(inputFullPath)) + kHashSeparator + stem + kDumpExtension;
+}
+
 }  // namespace
 
 uint64_t Fnv1aHash(const std::wstring& text) {
@@ -102,19 +108,23 @@ std::wstring ShortenFileName(const std::wstring& name, unsigned limit) {
 }
 
 std::wstring DumpFileName(const std::wstring& inputPath, unsigned stemLimit) {
-  const std::wstring stem = ShortenFileName(SanitizeFileName(FileNameOf(inputPath)), stemLimit);
-  return HashText(PathHash(inputPath)) + kHashSeparator + stem + kDumpExtension;
+  return DumpFileNameOf(inputPath, InputFullPath(inputPath), stemLimit);
 }
 
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
                          const std::wstring& inputPath) {
+  return BuildDumpPath(dumpRoot, temporaryCandidate, inputPath, InputFullPath(inputPath));
+}
+
+DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
+                         const std::wstring& inputPath, const std::wstring& inputFullPath) {
   DumpTarget target;
   if (dumpRoot.empty()) {
     return target;
   }
   auto tryIn = [&](const std::wstring& root, unsigned stemLimit) {
     const std::wstring directory = JoinPath(root, kDumpsDirectoryName);
-    const std::wstring path = JoinPath(directory, DumpFileName(inputPath, stemLimit));
+    const std::wstring path = JoinPath(directory, DumpFileNameOf(inputPath, inputFullPath, stemLimit));
     if (path.size() < kPathLimit) {
       target.dumpPath = path;
       target.dumpDirectory = directory;

@@ -26,6 +26,9 @@ std::wstring ShortenFileName(const std::wstring& name, unsigned limit);
 std::wstring DumpFileName(const std::wstring& inputPath, unsigned stemLimit);
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
                          const std::wstring& inputPath);
+// The same for a caller that has resolved the input's InputFullPath already.
+DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
+                         const std::wstring& inputPath, const std::wstring& inputFullPath);
 std::wstring TemporaryDumpPath(const std::wstring& dumpPath, uint32_t processId, uint32_t tick);
 
 }  // namespace hv
