@@ -15,6 +15,7 @@
 #include "dump/generate.h"
 #include "storage/path.h"
 #include "text/encoding.h"
+#include "text/unique_handle.h"
 
 namespace {
 
@@ -66,9 +67,9 @@ uint64_t FileSize(const std::wstring& path) {
 
 // Writes `total` bytes of xorshift noise through the given buffer, 1 MiB at a time.
 bool WriteNoiseFile(const std::wstring& path, uint64_t total, std::vector<unsigned char>& buffer) {
-  HANDLE file = CreateFileW(hv::ToLongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  const hv::UniqueFile file(CreateFileW(hv::ToLongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     return false;
   }
   uint64_t state = 0x9E3779B97F4A7C15ull;
@@ -82,30 +83,27 @@ bool WriteNoiseFile(const std::wstring& path, uint64_t total, std::vector<unsign
     }
     const DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(buffer.size(), total - done));
     DWORD written = 0;
-    ok = WriteFile(file, buffer.data(), chunk, &written, nullptr) && written == chunk;
+    ok = WriteFile(file.get(), buffer.data(), chunk, &written, nullptr) && written == chunk;
     done += chunk;
   }
-  CloseHandle(file);
   return ok;
 }
 
 // The yardstick: the same bytes in plain 1 MiB writes, flushed and closed as a commit is.
 bool WritePlainly(const std::wstring& path, uint64_t total, const std::vector<unsigned char>& buffer) {
-  HANDLE file =
-      CreateFileW(hv::ToLongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  const hv::UniqueFile file(
+      CreateFileW(hv::ToLongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     return false;
   }
   bool ok = true;
   for (uint64_t done = 0; ok && done < total;) {
     const DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(buffer.size(), total - done));
     DWORD written = 0;
-    ok = WriteFile(file, buffer.data(), chunk, &written, nullptr) && written == chunk;
+    ok = WriteFile(file.get(), buffer.data(), chunk, &written, nullptr) && written == chunk;
     done += chunk;
   }
-  ok = FlushFileBuffers(file) && ok;
-  CloseHandle(file);
-  return ok;
+  return FlushFileBuffers(file.get()) && ok;
 }
 
 double Median(std::vector<double> values) {

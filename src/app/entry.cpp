@@ -5,22 +5,17 @@
 #include <windows.h>
 
 #include "app/error_reporting.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 
 std::vector<std::wstring> CaptureArguments() {
   int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) {
+  const UniqueLocal<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!argv) {
     return {};
   }
-  std::vector<std::wstring> arguments;
-  arguments.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    arguments.emplace_back(argv[i]);
-  }
-  LocalFree(argv);
-  return arguments;
+  return std::vector<std::wstring>(argv.get(), argv.get() + count);
 }
 
 int RunWithCom(const RunFunction& run) {

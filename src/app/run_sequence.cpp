@@ -58,13 +58,15 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
   }
 
   const std::wstring moduleDirectory = ModuleDirectory();
-  const std::wstring temporaryCandidate = JoinPath(JoinPath(TempDirectory(), L"LumoControlPlugins"), kPluginName);
+  const std::wstring temporaryCandidate = PluginTempDirectory(TempDirectory(), kPluginName);
   const WritableLocation location = ChooseWritableLocation(moduleDirectory, kPluginName);
   if (location.directory.empty()) {
     return Fail(NoLocationMessage(moduleDirectory, temporaryCandidate, location.errors), 1);
   }
 
-  const DumpTarget target = BuildDumpPath(location.directory, temporaryCandidate, options.inputFile);
+  // Resolved once: the dump's name and the report's File line both rest on it.
+  const std::wstring inputFullPath = InputFullPath(options.inputFile);
+  const DumpTarget target = BuildDumpPath(location.directory, temporaryCandidate, options.inputFile, inputFullPath);
   if (!target.ok) {
     return Fail(L"Cannot build a safe output path for the hex dump.", 1);
   }
@@ -87,6 +89,7 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
 
   DumpRequest request;
   request.inputPath = options.inputFile;
+  request.inputFullPath = inputFullPath;
   request.outputPath = target.dumpPath;
   request.maxKb = static_cast<uint64_t>(options.maxKb);
   request.uppercase = options.uppercase;

@@ -1,8 +1,11 @@
-// What the run hands dump generation, and what whole-file writes answer.
+// What the run hands dump generation, and what it answers (a DumpResult, as whole-file
+// writes do).
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "storage/dump_result.h"
 
 namespace hv {
 
@@ -12,11 +15,8 @@ struct DumpRequest {
   std::wstring temporaryPath;
   uint64_t maxKb = 64;
   bool uppercase = true;
-};
-
-struct DumpResult {
-  bool success = false;
-  std::wstring error;
+  // InputFullPath(inputPath) when the caller has resolved it already; empty, it is resolved here.
+  std::wstring inputFullPath = {};
 };
 
 }  // namespace hv

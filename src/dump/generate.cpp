@@ -11,9 +11,9 @@
 #include "dump/hex_rows.h"
 #include "dump/report.h"
 #include "storage/atomic_writer.h"
-#include "storage/file_handle.h"
 #include "storage/path.h"
 #include "text/system_error.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 namespace {
@@ -73,21 +73,107 @@ DumpResult WriteOpenErrorReport(const DumpRequest& request, const std::wstring& 
                              RenderOpenErrorReport(displayPath, FileErrorText(code)));
 }
 
+// The report on its way into the temporary file: pending text, written whenever 1 MiB
+// is pending, and committed at the end. A failed write discards the temporary file.
+class ReportStream {
+ public:
+  explicit ReportStream(size_t capacity) : pending_(capacity) {}
+
+  bool Open(const std::wstring& temporaryPath) { return writer_.Open(temporaryPath, &error_); }
+  void Append(const std::string& text) { pending_.Append(text); }
+  char* Extend(size_t count) { return pending_.Extend(count); }
+  bool FlushIfFull() { return pending_.size() < kFlushThreshold || Flush(); }
+
+  bool Flush() {
+    if (pending_.empty()) {
+      return true;
+    }
+    if (!writer_.Write(pending_.data(), pending_.size(), &error_)) {
+      writer_.Discard();
+      return false;
+    }
+    pending_.clear();
+    return true;
+  }
+
+  DumpResult Commit(const std::wstring& outputPath) {
+    if (!Flush() || !writer_.Commit(outputPath, &error_)) {
+      return Failed();
+    }
+    return DumpResult{true, {}};
+  }
+
+  DumpResult Failed() const { return DumpResult{false, error_}; }
+
+ private:
+  PendingText pending_;
+  AtomicFileWriter writer_;
+  std::wstring error_;
+};
+
+// Where reading stopped short of the shown range, if it did.
+struct ReadFailure {
+  bool failed = false;
+  uint64_t offset = 0;
+  std::wstring message;
+};
+
+// The rows of the shown range, chunk by chunk; false when the stream could not be written.
+bool StreamRows(ReportStream& stream, const ChunkReader& read, uint64_t shownBytes, bool uppercase,
+                ReadFailure& failure) {
+  std::vector<unsigned char> buffer(kChunkBytes, 0);
+  uint64_t position = 0;
+  while (position < shownBytes) {
+    const uint64_t want = std::min(kChunkBytes, shownBytes - position);
+    uint64_t count = 0;
+    uint32_t code = 0;
+    bool readOk = read(buffer.data(), want, count, code);
+    if (readOk && count > want) {
+      // Rows are cut from the buffer: more than was asked for cannot be trusted.
+      readOk = false;
+      code = kErrorInvalidData;
+    }
+    if (!readOk) {
+      failure = ReadFailure{true, position, FileErrorText(code)};
+      return true;
+    }
+    if (count == 0) {
+      return true;
+    }
+    WriteHexRows(stream.Extend(HexRowsSize(count)), position, buffer.data(), count, uppercase);
+    position += count;
+    if (!stream.FlushIfFull()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+ChunkReader FileReader(HANDLE input) {
+  return [input](unsigned char* into, uint64_t want, uint64_t& got, uint32_t& code) {
+    DWORD delivered = 0;
+    const bool ok = ReadFile(input, into, static_cast<DWORD>(want), &delivered, nullptr) != FALSE;
+    code = ok ? 0 : GetLastError();
+    got = delivered;
+    return ok;
+  };
+}
+
 }  // namespace
 
 DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, const CloudFileTest& cloudTest) {
-  const std::wstring displayPath = InputFullPath(request.inputPath);
+  const std::wstring displayPath =
+      request.inputFullPath.empty() ? InputFullPath(request.inputPath) : request.inputFullPath;
   const std::wstring openPath = ToLongPath(displayPath);
   const uint64_t capBytes = request.maxKb * 1024;
 
   if (IsOnlineOnlyCloudFile(openPath, cloudTest)) {
     return WriteFileAtomically(request.temporaryPath, request.outputPath, RenderCloudFileReport(displayPath));
   }
-
-  const FileHandle input(CreateFileW(openPath.c_str(), GENERIC_READ,
+  const UniqueFile input(CreateFileW(openPath.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                      kOpenFlags, nullptr));
-  if (!input.valid()) {
+  if (!input) {
     return WriteOpenErrorReport(request, displayPath, GetLastError());
   }
   LARGE_INTEGER size{};
@@ -97,90 +183,30 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
   const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
   const uint64_t shownBytes = std::min(fileSize, capBytes);
 
-  std::wstring error;
-  AtomicFileWriter writer;
-  if (!writer.Open(request.temporaryPath, &error)) {
-    return DumpResult{false, error};
-  }
-
   const std::string header = RenderReportHeader(displayPath, fileSize, shownBytes, request.maxKb, request.uppercase);
   // Pending stays below the threshold before a chunk, and one chunk adds at most its
   // rows' text, so the pending text never grows once made.
-  PendingText pending(header.size() + (fileSize == 0 ? 64 : kFlushThreshold + HexRowsSize(kChunkBytes)));
-  pending.Append(header);
-  const auto flush = [&]() {
-    if (pending.empty()) {
-      return true;
-    }
-    if (!writer.Write(pending.data(), pending.size(), &error)) {
-      return false;
-    }
-    pending.clear();
-    return true;
-  };
-  const auto abandon = [&]() {
-    writer.Discard();
-    return DumpResult{false, error};
-  };
-
+  ReportStream stream(header.size() + (fileSize == 0 ? 64 : kFlushThreshold + HexRowsSize(kChunkBytes)));
+  if (!stream.Open(request.temporaryPath)) {
+    return stream.Failed();
+  }
+  stream.Append(header);
   if (fileSize == 0) {
-    pending.Append(RenderFooter(FooterKind::Empty, fileSize, request.maxKb));
+    stream.Append(RenderFooter(FooterKind::Empty, fileSize, request.maxKb));
+    return stream.Commit(request.outputPath);
+  }
+  stream.Append("\r\n" + RenderColumnHeader(request.uppercase));
+  ReadFailure failure;
+  if (!StreamRows(stream, reader ? reader : FileReader(input.get()), shownBytes, request.uppercase, failure) ||
+      !stream.Flush()) {
+    return stream.Failed();
+  }
+  if (failure.failed) {
+    stream.Append("\r\n" + RenderReadErrorLine(failure.offset, failure.message, request.uppercase));
   } else {
-    pending.Append("\r\n" + RenderColumnHeader(request.uppercase));
-
-    std::vector<unsigned char> buffer(kChunkBytes, 0);
-    const ChunkReader read = reader ? reader : [&](unsigned char* into, uint64_t want, uint64_t& got, uint32_t& code) {
-      DWORD delivered = 0;
-      const bool ok = ReadFile(input.get(), into, static_cast<DWORD>(want), &delivered, nullptr) != FALSE;
-      code = ok ? 0 : GetLastError();
-      got = delivered;
-      return ok;
-    };
-    uint64_t position = 0;
-    bool readFailed = false;
-    uint64_t failureOffset = 0;
-    std::wstring failureMessage;
-    while (position < shownBytes) {
-      const uint64_t want = std::min(kChunkBytes, shownBytes - position);
-      uint64_t count = 0;
-      uint32_t code = 0;
-      bool readOk = read(buffer.data(), want, count, code);
-      if (readOk && count > want) {
-        // Rows are cut from the buffer: more than was asked for cannot be trusted.
-        readOk = false;
-        code = kErrorInvalidData;
-      }
-      if (!readOk) {
-        readFailed = true;
-        failureOffset = position;
-        failureMessage = FileErrorText(code);
-        break;
-      }
-      if (count == 0) {
-        break;
-      }
-      WriteHexRows(pending.Extend(HexRowsSize(count)), position, buffer.data(), count, request.uppercase);
-      position += count;
-      if (pending.size() >= kFlushThreshold && !flush()) {
-        return abandon();
-      }
-    }
-    if (!flush()) {
-      return abandon();
-    }
-    if (readFailed) {
-      pending.Append("\r\n" + RenderReadErrorLine(failureOffset, failureMessage, request.uppercase));
-    } else {
-      pending.Append("\r\n" + RenderFooter(SelectFooterKind(fileSize, capBytes), fileSize, request.maxKb));
-    }
+    stream.Append("\r\n" + RenderFooter(SelectFooterKind(fileSize, capBytes), fileSize, request.maxKb));
   }
-  if (!flush()) {
-    return abandon();
-  }
-  if (!writer.Commit(request.outputPath, &error)) {
-    return DumpResult{false, error};
-  }
-  return DumpResult{true, {}};
+  return stream.Commit(request.outputPath);
 }
 
 }  // namespace hv

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "text/encoding.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 
@@ -50,10 +51,9 @@ bool LaunchViewer(const std::wstring& viewerExe, const std::wstring& dumpPath, i
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+  PROCESS_INFORMATION started{};
+  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    const UniqueProcessInformation process(started);  // the run does not wait for the viewer
     return true;
   }
 

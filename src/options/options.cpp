@@ -23,17 +23,90 @@ RunOptions Fail(RunOptions& options, std::wstring error) {
   return options;
 }
 
-}  // namespace
+// An option word, "--Name=value", as its name (without dashes, in lower case) and its value.
+struct OptionWord {
+  std::wstring name;
+  bool hasInlineValue = false;
+  std::wstring inlineValue;
+};
 
-std::wstring AsciiLower(const std::wstring& text) {
-  std::wstring result = text;
-  for (wchar_t& c : result) {
-    if (c >= L'A' && c <= L'Z') {
-      c = static_cast<wchar_t>(c + 0x20);
-    }
+OptionWord SplitOption(const std::wstring& argument) {
+  const size_t nameStart = argument.find_first_not_of(L'-');
+  const std::wstring rest = nameStart == std::wstring::npos ? std::wstring() : argument.substr(nameStart);
+  const size_t equals = rest.find(L'=');
+  OptionWord word;
+  word.hasInlineValue = equals != std::wstring::npos;
+  word.name = AsciiLower(word.hasInlineValue ? rest.substr(0, equals) : rest);
+  if (word.hasInlineValue) {
+    word.inlineValue = rest.substr(equals + 1);
   }
-  return result;
+  return word;
 }
+
+// The options the command line has named so far: each may be named once.
+struct SeenOptions {
+  bool maxKb = false;
+  bool caseValue = false;
+  bool waitTimeout = false;
+  bool uppercase = false;
+  bool lowercase = false;
+};
+
+// Null for a name that is no option.
+bool* SeenFlag(SeenOptions& seen, const std::wstring& name) {
+  if (name == L"max-kb") return &seen.maxKb;
+  if (name == L"case") return &seen.caseValue;
+  if (name == L"wait-timeout") return &seen.waitTimeout;
+  if (name == L"uppercase") return &seen.uppercase;
+  if (name == L"lowercase") return &seen.lowercase;
+  return nullptr;
+}
+
+bool IsFlag(const std::wstring& name) { return name == L"uppercase" || name == L"lowercase"; }
+
+// The value of --case, --max-kb or --wait-timeout, into the options: an error text, or
+// empty when the value holds.
+std::wstring ApplyValue(RunOptions& options, const std::wstring& name, const std::wstring& value) {
+  if (value.empty()) {
+    return L"option value is empty: --" + name;
+  }
+  if (name == L"case") {
+    if (EqualsIgnoreCase(value, L"upper")) {
+      options.uppercase = true;
+    } else if (EqualsIgnoreCase(value, L"lower")) {
+      options.uppercase = false;
+    } else {
+      return L"option value must be upper or lower: --case=" + value;
+    }
+    return {};
+  }
+  const std::optional<int64_t> number = ParseInteger(value);
+  if (!number) {
+    return L"option value is not a number: --" + name + L"=" + value;
+  }
+  if (name == L"max-kb") {
+    options.maxKb = std::clamp(*number, kMinMaxKb, kMaxMaxKb);
+  } else {
+    options.waitTimeoutMs = std::clamp(*number, kMinWaitTimeoutMs, kMaxWaitTimeoutMs);
+  }
+  return {};
+}
+
+// What is wrong with the command line as a whole, once every word is read; empty if nothing.
+std::wstring CommandLineError(const SeenOptions& seen, size_t positionals) {
+  if (seen.caseValue && (seen.uppercase || seen.lowercase)) {
+    return L"--case cannot be combined with --uppercase or --lowercase";
+  }
+  if (seen.uppercase && seen.lowercase) {
+    return L"--uppercase and --lowercase cannot be combined";
+  }
+  if (positionals != 2) {
+    return L"expected exactly two positional arguments: <input_file> <lumoviewer_exe>";
+  }
+  return {};
+}
+
+}  // namespace
 
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) {
@@ -73,14 +146,9 @@ std::optional<int64_t> ParseInteger(const std::wstring& text) {
 
 RunOptions ParseOptions(const std::vector<std::wstring>& arguments) {
   RunOptions options;
+  SeenOptions seen;
   bool endOfOptions = false;
-  bool seenMaxKb = false;
-  bool seenCase = false;
-  bool seenWaitTimeout = false;
-  bool seenUppercase = false;
-  bool seenLowercase = false;
   std::vector<std::wstring> positionals;
-
   for (size_t index = 1; index < arguments.size(); ++index) {
     const std::wstring& argument = arguments[index];
     if (!endOfOptions && argument == L"--") {
@@ -91,91 +159,41 @@ RunOptions ParseOptions(const std::vector<std::wstring>& arguments) {
       positionals.push_back(argument);
       continue;
     }
-
-    const size_t nameStart = argument.find_first_not_of(L'-');
-    const std::wstring rest = nameStart == std::wstring::npos ? std::wstring() : argument.substr(nameStart);
-    const size_t equals = rest.find(L'=');
-    const bool hasInlineValue = equals != std::wstring::npos;
-    const std::wstring name = AsciiLower(hasInlineValue ? rest.substr(0, equals) : rest);
-    const std::wstring inlineValue = hasInlineValue ? rest.substr(equals + 1) : std::wstring();
-
-    if (name.empty()) {
+    const OptionWord option = SplitOption(argument);
+    if (option.name.empty()) {
       return Fail(options, L"malformed option: " + argument);
     }
-
-    if (name == L"uppercase" || name == L"lowercase") {
-      bool& seen = name == L"uppercase" ? seenUppercase : seenLowercase;
-      if (seen) {
-        return Fail(options, L"option specified more than once: --" + name);
-      }
-      if (hasInlineValue) {
-        return Fail(options, L"option does not take a value: --" + name);
-      }
-      seen = true;
-      options.uppercase = name == L"uppercase";
-      continue;
-    }
-
-    bool* seen = nullptr;
-    if (name == L"max-kb") {
-      seen = &seenMaxKb;
-    } else if (name == L"case") {
-      seen = &seenCase;
-    } else if (name == L"wait-timeout") {
-      seen = &seenWaitTimeout;
-    } else {
+    bool* const named = SeenFlag(seen, option.name);
+    if (named == nullptr) {
       return Fail(options, L"unknown option: " + argument);
     }
-    if (*seen) {
-      return Fail(options, L"option specified more than once: --" + name);
+    if (*named) {
+      return Fail(options, L"option specified more than once: --" + option.name);
     }
-    *seen = true;
-
-    std::wstring value;
-    if (hasInlineValue) {
-      value = inlineValue;
-    } else {
-      // The next argument is the value whatever it looks like, "--" included.
-      if (index + 1 >= arguments.size()) {
-        return Fail(options, L"option requires a value: --" + name);
+    *named = true;
+    if (IsFlag(option.name)) {
+      if (option.hasInlineValue) {
+        return Fail(options, L"option does not take a value: --" + option.name);
       }
-      ++index;
-      value = arguments[index];
-    }
-    if (value.empty()) {
-      return Fail(options, L"option value is empty: --" + name);
-    }
-
-    if (name == L"case") {
-      if (EqualsIgnoreCase(value, L"upper")) {
-        options.uppercase = true;
-      } else if (EqualsIgnoreCase(value, L"lower")) {
-        options.uppercase = false;
-      } else {
-        return Fail(options, L"option value must be upper or lower: --case=" + value);
-      }
+      options.uppercase = option.name == L"uppercase";
       continue;
     }
-
-    const std::optional<int64_t> number = ParseInteger(value);
-    if (!number) {
-      return Fail(options, L"option value is not a number: --" + name + L"=" + value);
+    std::wstring value = option.inlineValue;
+    if (!option.hasInlineValue) {
+      // The next argument is the value whatever it looks like, "--" included.
+      if (index + 1 >= arguments.size()) {
+        return Fail(options, L"option requires a value: --" + option.name);
+      }
+      value = arguments[++index];
     }
-    if (name == L"max-kb") {
-      options.maxKb = std::clamp(*number, kMinMaxKb, kMaxMaxKb);
-    } else {
-      options.waitTimeoutMs = std::clamp(*number, kMinWaitTimeoutMs, kMaxWaitTimeoutMs);
+    const std::wstring error = ApplyValue(options, option.name, value);
+    if (!error.empty()) {
+      return Fail(options, error);
     }
   }
-
-  if (seenCase && (seenUppercase || seenLowercase)) {
-    return Fail(options, L"--case cannot be combined with --uppercase or --lowercase");
-  }
-  if (seenUppercase && seenLowercase) {
-    return Fail(options, L"--uppercase and --lowercase cannot be combined");
-  }
-  if (positionals.size() != 2) {
-    return Fail(options, L"expected exactly two positional arguments: <input_file> <lumoviewer_exe>");
+  const std::wstring error = CommandLineError(seen, positionals.size());
+  if (!error.empty()) {
+    return Fail(options, error);
   }
   options.inputFile = positionals[0];
   options.viewerExe = positionals[1];

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "text/ascii.h"  // AsciiLower, which option names are folded with
+
 namespace hv {
 
 struct RunOptions {
@@ -21,7 +23,6 @@ struct RunOptions {
 // Element 0 is the program path and is never examined.
 RunOptions ParseOptions(const std::vector<std::wstring>& arguments);
 
-std::wstring AsciiLower(const std::wstring& text);
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
 std::optional<int64_t> ParseInteger(const std::wstring& text);
 

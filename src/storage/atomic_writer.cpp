@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "storage/file_handle.h"
 #include "storage/path.h"
+#include "storage/retry.h"
 #include "text/encoding.h"
 #include "text/system_error.h"
 
@@ -76,9 +76,9 @@ bool AtomicFileWriter::Open(const std::wstring& temporaryPath, std::wstring* err
   Discard();  // a writer owns one file at a time; a second Open must not leak the first
   temporaryPath_ = temporaryPath;
   // CREATE_NEW: a name that is taken belongs to someone else and is never touched.
-  handle_ = CreateFileW(ToLongPath(temporaryPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-  if (handle_ != INVALID_HANDLE_VALUE) {
+  handle_.reset(CreateFileW(ToLongPath(temporaryPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (handle_) {
     return true;
   }
   if (error != nullptr) {
@@ -90,7 +90,7 @@ bool AtomicFileWriter::Open(const std::wstring& temporaryPath, std::wstring* err
 }
 
 bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* error) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
+  if (!handle_) {
     if (error != nullptr) {
       *error = L"the temporary file is not open";
     }
@@ -99,7 +99,7 @@ bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* er
   if (count == 0) {
     return true;
   }
-  if (WriteAll(handle_, bytes, count)) {
+  if (WriteAll(handle_.get(), bytes, count)) {
     return true;
   }
   if (error != nullptr) {
@@ -110,13 +110,13 @@ bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* er
 }
 
 bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* error) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
+  if (!handle_) {
     if (error != nullptr) {
       *error = L"the temporary file is not open";
     }
     return false;
   }
-  if (!FlushFileBuffers(handle_)) {
+  if (!FlushFileBuffers(handle_.get())) {
     const DWORD code = GetLastError();
     if (error != nullptr) {
       *error = L"cannot flush temporary file '" + temporaryPath_ + L"': " + SystemErrorText(code);
@@ -124,23 +124,17 @@ bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* erro
     Discard();
     return false;
   }
-  CloseHandle(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
+  handle_.reset();
 
   ClearReadOnlyAttribute(targetPath);
   const std::wstring from = ToLongPath(temporaryPath_);
   const std::wstring to = ToLongPath(targetPath);
-  DWORD lastCode = 0;
-  for (int attempt = 1; attempt <= kRenameAttempts; ++attempt) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      temporaryPath_.clear();  // the file is the target now
-      return true;
-    }
-    lastCode = GetLastError();
-    if (attempt < kRenameAttempts) {
-      // A viewer or scanner may hold the old target for a moment.
-      Sleep(kRenamePauseMs);
-    }
+  // A viewer or scanner may hold the old target for a moment.
+  uint32_t lastCode = 0;
+  if (TryWithPauses(kRenameAttempts, kRenamePauseMs, lastCode,
+                    [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; })) {
+    temporaryPath_.clear();  // the file is the target now
+    return true;
   }
   if (error != nullptr) {
     *error = L"MoveFileExW failed: " + SystemErrorText(lastCode);
@@ -150,10 +144,7 @@ bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* erro
 }
 
 void AtomicFileWriter::Discard() {
-  if (handle_ != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
+  handle_.reset();
   if (!temporaryPath_.empty()) {
     DeleteFileW(ToLongPath(temporaryPath_).c_str());
     temporaryPath_.clear();
@@ -185,10 +176,10 @@ DumpResult WriteFileAtomically(const std::wstring& temporaryPath, const std::wst
 DumpResult WriteFileDirect(const std::wstring& path, const std::string& content) {
   DumpResult result;
   ClearReadOnlyAttribute(path);
-  const FileHandle file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE,
+  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
+  if (!file) {
     const DWORD code = GetLastError();
     result.error = L"cannot open '" + path + L"' for a direct write: " + SystemErrorText(code);
     return result;
@@ -206,7 +197,13 @@ DumpResult WriteFileDirect(const std::wstring& path, const std::string& content)
 void ClearReadOnlyAttribute(const std::wstring& path) {
   const std::wstring longPath = ToLongPath(path);
   const DWORD attributes = GetFileAttributesW(longPath.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    ClearReadOnlyBit(longPath, attributes);
+  }
+}
+
+void ClearReadOnlyBit(const std::wstring& longPath, uint32_t attributes) {
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesW(longPath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   }
 }
@@ -218,9 +215,7 @@ bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode) {
   }
   // Spelled as the query spelled it: a forward slash means nothing after the long-path prefix.
   const std::wstring longPath = ToLongPath(NormalizeSeparators(path));
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetFileAttributesW(longPath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  }
+  ClearReadOnlyBit(longPath, attributes);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && MoveAsideAndDelete(longPath)) {
     return true;
   }
@@ -238,11 +233,11 @@ bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode) {
 }
 
 bool ReadFileEnds(const std::wstring& path, size_t count, std::string& head, std::string& tail) {
-  const FileHandle file(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ,
+  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
-  if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) {
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) {
     return false;
   }
   const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);

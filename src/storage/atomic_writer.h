@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "dump/dump_types.h"
+#include "storage/dump_result.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 
@@ -22,7 +23,7 @@ class AtomicFileWriter {
   void Discard();
 
  private:
-  void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));  // INVALID_HANDLE_VALUE
+  UniqueFile handle_;
   std::wstring temporaryPath_;
 };
 
@@ -30,6 +31,8 @@ DumpResult WriteFileAtomically(const std::wstring& temporaryPath, const std::wst
                                const std::string& content);
 DumpResult WriteFileDirect(const std::wstring& path, const std::string& content);
 void ClearReadOnlyAttribute(const std::wstring& path);
+// The same for attributes already read, of a path already in long form.
+void ClearReadOnlyBit(const std::wstring& longPath, uint32_t attributes);
 bool RemoveFileIfPresent(const std::wstring& path, uint32_t* errorCode = nullptr);
 
 // The first and the last `count` bytes of a file, or all of it in both when it is no longer

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "storage/path.h"
+#include "storage/retry.h"
 #include "text/encoding.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 namespace {
@@ -33,6 +35,10 @@ size_t FirstCreatableIndex(const std::wstring& path) {
   return 0;
 }
 
+// Only another instance probing the same directory holds the probe file, and only for a
+// moment; every other failure is the directory's answer.
+bool IsProbeHeldByAnotherRun(uint32_t code) { return code == ERROR_SHARING_VIOLATION; }
+
 void SetFirstError(std::wstring* error, const std::wstring& text) {
   if (error != nullptr && error->empty()) {
     *error = text;
@@ -48,6 +54,10 @@ std::wstring TempDirectory() {
     return {};
   }
   return StripTrailingSeparators(std::wstring(buffer.data(), length));
+}
+
+std::wstring PluginTempDirectory(const std::wstring& tempDirectory, const std::wstring& pluginName) {
+  return JoinPath(JoinPath(tempDirectory, kPluginsDirectoryName), pluginName);
 }
 
 bool CreateDirectories(const std::wstring& directory) {
@@ -76,25 +86,17 @@ bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error) 
   // Forward slashes mean nothing after the long-path prefix: the probe file is named in
   // the canonical form, while messages keep the directory as given.
   const std::wstring probe = ToLongPath(JoinPath(NormalizeSeparators(directory), kProbeFileName));
-  DWORD code = 0;
-  for (int attempt = 1; attempt <= kProbeAttempts; ++attempt) {
-    const HANDLE file =
-        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      DeleteFileW(probe.c_str());
-      return true;
-    }
-    code = GetLastError();
-    // Only another instance probing the same directory holds the probe file, and only
-    // for a moment; every other failure is the directory's answer.
-    if (code != ERROR_SHARING_VIOLATION || attempt == kProbeAttempts) {
-      break;
-    }
-    Sleep(kProbePauseMs);
+  const auto createProbe = [&] {
+    return UniqueFile(
+               CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
+        .valid();
+  };
+  uint32_t code = 0;
+  if (TryWithPauses(kProbeAttempts, kProbePauseMs, code, createProbe, IsProbeHeldByAnotherRun)) {
+    DeleteFileW(probe.c_str());
+    return true;
   }
-  SetFirstError(error,
-                L"'" + directory + L"' rejects writes (error " + DecimalText(static_cast<uint32_t>(code)) + L")");
+  SetFirstError(error, L"'" + directory + L"' rejects writes (error " + DecimalText(code) + L")");
   return false;
 }
 
@@ -115,7 +117,7 @@ WritableLocation ChooseWritableLocation(const std::wstring& preferred, const std
     }
     return location;
   }
-  const std::wstring candidate = JoinPath(JoinPath(temp, kPluginsDirectoryName), pluginName);
+  const std::wstring candidate = PluginTempDirectory(temp, pluginName);
   std::wstring candidateError;
   if (ProbeDirectoryWritable(candidate, &candidateError)) {
     location.directory = candidate;

@@ -8,10 +8,7 @@ namespace {
 
 constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
 constexpr uint64_t kFnvPrime = 0x100000001b3ull;
-constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
 constexpr wchar_t kDumpsDirectoryName[] = L"dumps";
-constexpr wchar_t kDumpExtension[] = L".hextxt";
-constexpr wchar_t kTemporaryExtension[] = L".tmp";
 constexpr wchar_t kHashSeparator[] = L" - ";
 constexpr wchar_t kCutMarker[] = L"...";
 constexpr size_t kPathLimit = 240;  // a dump path must stay below this many units
@@ -21,13 +18,15 @@ constexpr unsigned kShortStemLimit = 32;
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-std::wstring HexDigits(uint64_t value) {
-  std::wstring digits(16, L'0');
-  for (int i = 15; i >= 0; --i) {
-    digits[static_cast<size_t>(i)] = kHexDigits[value & 0xF];
-    value >>= 4;
-  }
-  return digits;
+std::wstring HashText(uint64_t hash) {
+  const std::string digits = HexText(hash, false, 16);
+  return std::wstring(digits.begin(), digits.end());
+}
+
+// The stem comes from the input as given, the hash from its full path.
+std::wstring DumpFileNameOf(const std::wstring& inputPath, const std::wstring& inputFullPath, unsigned stemLimit) {
+  const std::wstring stem = ShortenFileName(SanitizeFileName(FileNameOf(inputPath)), stemLimit);
+  return HashText(Fnv1aHash(inputFullPath)) + kHashSeparator + stem + kDumpExtension;
 }
 
 }  // namespace
@@ -109,19 +108,23 @@ std::wstring ShortenFileName(const std::wstring& name, unsigned limit) {
 }
 
 std::wstring DumpFileName(const std::wstring& inputPath, unsigned stemLimit) {
-  const std::wstring stem = ShortenFileName(SanitizeFileName(FileNameOf(inputPath)), stemLimit);
-  return HexDigits(PathHash(inputPath)) + kHashSeparator + stem + kDumpExtension;
+  return DumpFileNameOf(inputPath, InputFullPath(inputPath), stemLimit);
 }
 
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
                          const std::wstring& inputPath) {
+  return BuildDumpPath(dumpRoot, temporaryCandidate, inputPath, InputFullPath(inputPath));
+}
+
+DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
+                         const std::wstring& inputPath, const std::wstring& inputFullPath) {
   DumpTarget target;
   if (dumpRoot.empty()) {
     return target;
   }
   auto tryIn = [&](const std::wstring& root, unsigned stemLimit) {
     const std::wstring directory = JoinPath(root, kDumpsDirectoryName);
-    const std::wstring path = JoinPath(directory, DumpFileName(inputPath, stemLimit));
+    const std::wstring path = JoinPath(directory, DumpFileNameOf(inputPath, inputFullPath, stemLimit));
     if (path.size() < kPathLimit) {
       target.dumpPath = path;
       target.dumpDirectory = directory;

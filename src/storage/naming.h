@@ -6,6 +6,10 @@
 
 namespace hv {
 
+// The endings of a dump and of its temporary sibling, which pruning looks for.
+inline constexpr wchar_t kDumpExtension[] = L".hextxt";
+inline constexpr wchar_t kTemporaryExtension[] = L".tmp";
+
 struct DumpTarget {
   std::wstring dumpPath;
   std::wstring dumpDirectory;
@@ -22,6 +26,9 @@ std::wstring ShortenFileName(const std::wstring& name, unsigned limit);
 std::wstring DumpFileName(const std::wstring& inputPath, unsigned stemLimit);
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
                          const std::wstring& inputPath);
+// The same for a caller that has resolved the input's InputFullPath already.
+DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
+                         const std::wstring& inputPath, const std::wstring& inputFullPath);
 std::wstring TemporaryDumpPath(const std::wstring& dumpPath, uint32_t processId, uint32_t tick);
 
 }  // namespace hv

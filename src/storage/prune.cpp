@@ -2,35 +2,17 @@
 
 #include <windows.h>
 
-#include "options/options.h"
+#include "storage/atomic_writer.h"
+#include "storage/naming.h"
 #include "storage/path.h"
+#include "text/ascii.h"
 #include "text/system_error.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 namespace {
 
 constexpr uint64_t kMaximumAge = 6048000000000ull;  // seven days in 100-ns units
-
-// Owns one directory search; closed once the search ends, whichever way.
-class ScopedSearch {
- public:
-  explicit ScopedSearch(HANDLE handle) : handle_(handle) {}
-  ~ScopedSearch() { Close(); }
-  ScopedSearch(const ScopedSearch&) = delete;
-  ScopedSearch& operator=(const ScopedSearch&) = delete;
-
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  void Close() {
-    if (valid()) {
-      FindClose(handle_);
-      handle_ = INVALID_HANDLE_VALUE;
-    }
-  }
-
- private:
-  HANDLE handle_;
-};
 
 uint64_t FileTimeValue(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -62,8 +44,8 @@ bool ListDirectory(const std::wstring& directory, std::vector<DirectoryEntry>& l
   const std::wstring prefix = WithSeparator(StripTrailingSeparators(NormalizeSeparators(directory)));
   const std::wstring pattern = ToLongPath(prefix + L"*");
   WIN32_FIND_DATAW data;
-  ScopedSearch search(FindFirstFileW(pattern.c_str(), &data));
-  if (!search.valid()) {
+  UniqueFind search(FindFirstFileW(pattern.c_str(), &data));
+  if (!search) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) {
       return true;
@@ -83,7 +65,7 @@ bool ListDirectory(const std::wstring& directory, std::vector<DirectoryEntry>& l
     }
   }
   const DWORD code = GetLastError();
-  search.Close();
+  search.reset();
   if (code == ERROR_NO_MORE_FILES) {
     return true;
   }
@@ -114,7 +96,7 @@ void PruneOldDumps(const std::wstring& dumpDirectory) {
       continue;
     }
     const std::wstring lowered = AsciiLower(entry.name);
-    if (!EndsWith(lowered, L".hextxt") && !EndsWith(lowered, L".tmp")) {
+    if (!EndsWith(lowered, kDumpExtension) && !EndsWith(lowered, kTemporaryExtension)) {
       continue;
     }
     const std::wstring longPath = ToLongPath(entry.fullPath);
@@ -125,9 +107,7 @@ void PruneOldDumps(const std::wstring& dumpDirectory) {
     if (FileTimeValue(current.ftLastWriteTime) >= cutOff) {
       continue;
     }
-    if ((current.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      SetFileAttributesW(longPath.c_str(), current.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    }
+    ClearReadOnlyBit(longPath, current.dwFileAttributes);
     DeleteFileW(longPath.c_str());
   }
 }

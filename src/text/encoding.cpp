@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <charconv>
 #include <climits>
 
 namespace hv {
@@ -27,30 +28,32 @@ std::string WideToUtf8(const std::wstring& text) { return ConvertWide(CP_UTF8, t
 
 std::string WideToAnsi(const std::wstring& text) { return ConvertWide(CP_ACP, text); }
 
-std::wstring DecimalText(uint64_t value) {
-  wchar_t digits[20];
-  size_t count = 0;
-  do {
-    digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  std::wstring text;
-  text.reserve(count);
-  while (count > 0) {
-    text.push_back(digits[--count]);
-  }
-  return text;
+namespace {
+
+template <typename Integer>
+std::wstring DecimalOf(Integer value) {
+  char digits[24];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return std::wstring(static_cast<const char*>(digits), end);
 }
 
-std::wstring DecimalText(uint32_t value) { return DecimalText(static_cast<uint64_t>(value)); }
+}  // namespace
 
-std::wstring DecimalText(int64_t value) {
-  if (value >= 0) {
-    return DecimalText(static_cast<uint64_t>(value));
+std::wstring DecimalText(uint32_t value) { return DecimalOf(value); }
+std::wstring DecimalText(uint64_t value) { return DecimalOf(value); }
+std::wstring DecimalText(int64_t value) { return DecimalOf(value); }
+
+std::string HexText(uint64_t value, bool uppercase, unsigned minimumDigits) {
+  char digits[16];
+  const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value, 16).ptr - digits);
+  std::string text(minimumDigits > count ? minimumDigits - count : 0, '0');
+  text.append(digits, count);
+  if (uppercase) {
+    for (char& c : text) {
+      c = c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
   }
-  // Negate in unsigned arithmetic so INT64_MIN has a magnitude too.
-  const uint64_t magnitude = 0 - static_cast<uint64_t>(value);
-  return L"-" + DecimalText(magnitude);
+  return text;
 }
 
 }  // namespace hv

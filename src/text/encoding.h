@@ -1,4 +1,4 @@
-// UTF-16 to 8-bit text, and decimal text of numbers.
+// UTF-16 to 8-bit text, and the digits of numbers.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,13 @@ std::string WideToUtf8(const std::wstring& text);
 // for what the code page lacks. Empty on failure.
 std::string WideToAnsi(const std::wstring& text);
 
+// Digits only: no grouping, no leading zeros; a minus sign before a negative value.
 std::wstring DecimalText(uint32_t value);
 std::wstring DecimalText(uint64_t value);
 std::wstring DecimalText(int64_t value);
+
+// The value's hexadecimal digits, most significant first, with leading zeros up to
+// `minimumDigits`.
+std::string HexText(uint64_t value, bool uppercase, unsigned minimumDigits);
 
 }  // namespace hv

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "text/encoding.h"
+#include "text/unique_handle.h"
 
 namespace hv {
 namespace {
@@ -26,18 +27,11 @@ std::wstring TrimMessageText(const std::wstring& text) {
 }
 
 std::wstring SystemErrorText(uint32_t code) {
-  wchar_t* buffer = nullptr;
+  UniqueLocal<wchar_t> buffer;
   const DWORD count =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text;
-  if (count > 0 && buffer != nullptr) {
-    text.assign(buffer, count);
-  }
-  if (buffer != nullptr) {
-    LocalFree(buffer);
-  }
-  text = TrimMessageText(text);
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+  const std::wstring text = count > 0 && buffer ? TrimMessageText(std::wstring(buffer.get(), count)) : std::wstring();
   if (text.empty()) {
     return DecimalText(code);
   }

@@ -6,20 +6,24 @@
 
 #include "launch/viewer_launch.h"
 #include "storage/path.h"
+#include "text/unique_handle.h"
 
 namespace hv::test {
 namespace {
 
 std::atomic<unsigned> scratchCounter{0};
 
+using UniqueEnvironment = UniqueAny<wchar_t*, &FreeEnvironmentStringsW, 0>;
+void FreeFromProcessHeap(char* memory) { HeapFree(GetProcessHeap(), 0, memory); }
+using UniqueHeapText = UniqueAny<char*, &FreeFromProcessHeap, 0>;
+
 std::wstring NameOf(const std::wstring& entry) { return entry.substr(0, entry.find(L'=', 1)); }
 
 // This process's environment with the options' changes, as CreateProcessW takes it.
 std::wstring EnvironmentBlock(const ProcessOptions& options) {
   std::vector<std::wstring> entries;
-  if (wchar_t* block = GetEnvironmentStringsW()) {
-    for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) entries.emplace_back(p);
-    FreeEnvironmentStringsW(block);
+  if (const UniqueEnvironment block{GetEnvironmentStringsW()}) {
+    for (const wchar_t* p = block.get(); *p != L'\0'; p += wcslen(p) + 1) entries.emplace_back(p);
   }
   auto drop = [&](const std::wstring& name) {
     std::erase_if(entries, [&](const std::wstring& e) { return _wcsicmp(NameOf(e).c_str(), name.c_str()) == 0; });
@@ -57,41 +61,36 @@ ScratchDirectory::~ScratchDirectory() { RemoveTree(path_); }
 std::wstring ScratchDirectory::Join(const std::wstring& leaf) const { return JoinPath(path_, leaf); }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  const bool ok =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-  CloseHandle(file);
-  return ok;
+  return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
-  HANDLE file =
-      CreateFileW(ToLongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
+  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return bytes;
   std::vector<char> buffer(1 << 20);
   DWORD got = 0;
-  while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
+  while (ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
     bytes.append(buffer.data(), got);
   }
-  CloseHandle(file);
   return bytes;
 }
 
 std::vector<std::wstring> ListNames(const std::wstring& directory) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((ToLongPath(directory) + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
+  const UniqueFind find(FindFirstFileW((ToLongPath(directory) + L"\\*").c_str(), &data));
+  if (!find) return names;
   do {
     const std::wstring name = data.cFileName;
     if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &data));
   return names;
 }
 
@@ -120,21 +119,23 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
   // Standard error goes to a file: nothing to drain while the child runs.
   ScratchDirectory scratch(L"run");
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE errorFile = CreateFileW(scratch.Join(L"stderr").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  UniqueFile errorFile(CreateFileW(scratch.Join(L"stderr").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdError = errorFile;
+  startup.hStdError = errorFile.get();
   std::wstring environment = EnvironmentBlock(options);
   std::wstring line = commandLine;
   PROCESS_INFORMATION info{};
   // Suspended inside a job, so every process it starts is counted.
-  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  const UniqueHandle jobOwner(CreateJobObjectW(nullptr, nullptr));
+  const HANDLE job = jobOwner.get();
   result.started =
       CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
                      environment.data(), nullptr, &startup, &info) != FALSE;
-  CloseHandle(errorFile);
+  errorFile.reset();  // the child has its own copy
+  const UniqueProcessInformation child(info);
   if (result.started) {
     AssignProcessToJobObject(job, info.hProcess);
     if (options.beforeResume) options.beforeResume(info.dwProcessId);
@@ -150,10 +151,7 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
     QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
     result.totalProcesses = accounting.TotalProcesses;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
   }
-  CloseHandle(job);
   result.standardError = ReadWholeFile(scratch.Join(L"stderr"));
   return result;
 }
@@ -162,11 +160,8 @@ std::string UnixPathOf(const std::wstring& windowsPath) {
   using Convert = char*(CDECL*)(LPCWSTR);
   static const auto convert = reinterpret_cast<Convert>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  char* unixPath = convert == nullptr ? nullptr : convert(StripLongPathPrefix(windowsPath).c_str());
-  if (unixPath == nullptr) return {};
-  std::string result = unixPath;
-  HeapFree(GetProcessHeap(), 0, unixPath);
-  return result;
+  const UniqueHeapText unixPath(convert == nullptr ? nullptr : convert(StripLongPathPrefix(windowsPath).c_str()));
+  return unixPath ? std::string(unixPath.get()) : std::string();
 }
 
 int RunUnixShell(const std::string& command) {
@@ -197,17 +192,15 @@ FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return;
   }
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
+  process_ = std::move(UniqueProcessInformation(info).process);
   holding_ = WaitForFile(signals_.Join(L"ready")) && ReadWholeFile(signals_.Join(L"ready")) == "open";
 }
 
 void FileHolder::Release() {
-  if (process_ == nullptr) return;
+  if (!process_) return;
   WriteWholeFile(signals_.Join(L"release"), "go");
-  WaitForSingleObject(static_cast<HANDLE>(process_), 60000);
-  CloseHandle(static_cast<HANDLE>(process_));
-  process_ = nullptr;
+  WaitForSingleObject(process_.get(), 60000);
+  process_.reset();
 }
 
 CurrentDirectory::CurrentDirectory(const std::wstring& directory) {

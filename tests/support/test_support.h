@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "text/unique_handle.h"
+
 namespace hv::test {
 
 // A fresh directory under the temporary directory, removed with its content afterwards.
@@ -67,7 +69,7 @@ class FileHolder {
 
  private:
   ScratchDirectory signals_{L"holder"};
-  void* process_ = nullptr;
+  UniqueHandle process_;
   bool holding_ = false;
 };
 

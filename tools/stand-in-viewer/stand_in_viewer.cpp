@@ -14,6 +14,7 @@
 
 #include "storage/path.h"
 #include "text/encoding.h"
+#include "text/unique_handle.h"
 
 namespace {
 
@@ -59,17 +60,17 @@ void WriteStandardError(const std::string& line) {
 }
 
 bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-  HANDLE file =
-      CreateFileW(hv::ToLongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const hv::UniqueFile file(CreateFileW(hv::ToLongPath(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return false;
   std::vector<char> buffer(1 << 20);
   DWORD got = 0;
   bool ok = true;
-  while ((ok = ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE) && got > 0) {
+  while ((ok = ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE) &&
+         got > 0) {
     bytes.append(buffer.data(), got);
   }
-  CloseHandle(file);
   return ok;
 }
 
@@ -87,11 +88,11 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 // Written beside the destination and renamed, so whoever waits for it never reads half.
 bool WriteFileWhole(const std::wstring& path, const std::string& bytes) {
   const std::wstring partial = path + L".partial";
-  HANDLE file = CreateFileW(hv::ToLongPath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool written = WriteAll(file, bytes);
-  CloseHandle(file);
+  hv::UniqueFile file(CreateFileW(hv::ToLongPath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  const bool written = WriteAll(file.get(), bytes);
+  file.reset();  // closed before the rename
   return written &&
          MoveFileExW(hv::ToLongPath(partial).c_str(), hv::ToLongPath(path).c_str(), MOVEFILE_REPLACE_EXISTING);
 }
@@ -118,10 +119,9 @@ std::wstring EnvironmentValue(const wchar_t* name) {
 
 int wmain() {
   int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return 2;
-  std::vector<std::wstring> args(argv, argv + count);
-  LocalFree(argv);
+  const hv::UniqueLocal<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!argv) return 2;
+  const std::vector<std::wstring> args(argv.get(), argv.get() + count);
 
   ViewerArguments viewer = ParseViewerArguments(args);
   if (!viewer.ok) {

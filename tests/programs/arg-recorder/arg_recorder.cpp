@@ -8,26 +8,27 @@
 #include <vector>
 
 #include "text/encoding.h"
+#include "text/unique_handle.h"
 
 int wmain() {
   int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return 1;
+  const hv::UniqueLocal<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!argv) return 1;
   std::string record;
   for (int i = 1; i < count; ++i) {
-    record += hv::WideToUtf8(argv[i]);
+    record += hv::WideToUtf8(argv.get()[i]);
     record.push_back('\0');
   }
-  LocalFree(argv);
 
   std::vector<wchar_t> self(32768);
   const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
   const std::wstring out = std::wstring(self.data(), length) + L".args";
   const std::wstring partial = out + L".partial";
-  HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 2;
+  hv::UniqueFile file(
+      CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return 2;
   DWORD written = 0;
-  WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  file.reset();
   return MoveFileExW(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 3;
 }

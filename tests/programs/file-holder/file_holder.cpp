@@ -7,6 +7,7 @@
 #include <string>
 
 #include "storage/path.h"
+#include "text/unique_handle.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 5) return 64;
@@ -15,20 +16,19 @@ int wmain(int argc, wchar_t** argv) {
                           : share == L"read"      ? FILE_SHARE_READ
                           : share == L"readwrite" ? FILE_SHARE_READ | FILE_SHARE_WRITE
                                                   : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE file = CreateFileW(hv::ToLongPath(argv[1]).c_str(), GENERIC_READ | GENERIC_WRITE, shareMode, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const hv::UniqueFile file(CreateFileW(hv::ToLongPath(argv[1]).c_str(), GENERIC_READ | GENERIC_WRITE, shareMode,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   // Written under another name and renamed, so a waiter never reads half a word.
-  const std::string ready = file == INVALID_HANDLE_VALUE ? "error " + std::to_string(GetLastError()) : "open";
+  const std::string ready = !file ? "error " + std::to_string(GetLastError()) : "open";
   const std::wstring partial = std::wstring(argv[3]) + L".partial";
-  HANDLE signal = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  hv::UniqueFile signal(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  WriteFile(signal, ready.data(), static_cast<DWORD>(ready.size()), &written, nullptr);
-  CloseHandle(signal);
+  WriteFile(signal.get(), ready.data(), static_cast<DWORD>(ready.size()), &written, nullptr);
+  signal.reset();
   MoveFileExW(partial.c_str(), argv[3], MOVEFILE_REPLACE_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return 1;
+  if (!file) return 1;
 
   const ULONGLONG deadline = GetTickCount64() + (argc > 5 ? _wtoi(argv[5]) : 60000);
   while (GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) Sleep(2);
-  CloseHandle(file);
   return 0;
 }

@@ -6,13 +6,13 @@
 
 #include <string>
 
-#include "storage/file_handle.h"
 #include "storage/path.h"
+#include "text/unique_handle.h"
 
 namespace {
 
 void Signal(const std::wstring& path) {
-  const hv::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const hv::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
 }  // namespace
@@ -22,13 +22,12 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring path = hv::ToLongPath(argv[1]), signals = argv[2];
   const ULONGLONG deadline = GetTickCount64() + _wtoi(argv[3]);
   Signal(signals + L"\\watching");
-  HANDLE taken = INVALID_HANDLE_VALUE;
-  while (taken == INVALID_HANDLE_VALUE && GetTickCount64() < deadline) {
-    taken = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (taken == INVALID_HANDLE_VALUE) Sleep(1);
+  hv::UniqueFile held;
+  while (!held && GetTickCount64() < deadline) {
+    held.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) Sleep(1);
   }
-  const hv::FileHandle held(taken);
-  if (!held.valid()) return 1;
+  if (!held) return 1;
   Signal(signals + L"\\taken");
   while (!hv::IsExistingFile(signals + L"\\release") && GetTickCount64() < deadline) Sleep(2);
   return 0;

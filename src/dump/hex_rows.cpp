@@ -1,0 +1,58 @@
+// Which row path runs: the fastest this CPU has, chosen once at start-up, so that a chunk
+// pays one indirect call for the choice and a row one predictable branch.
+#include "dump/hex_rows.h"
+
+#include <string>
+
+#include "dump/report.h"
+#include "dump/rows/row_layout.h"
+#include "dump/rows/row_paths.h"
+
+namespace hv {
+namespace {
+
+bool CpuRunsSsse3() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3");
+}
+
+bool CpuRunsAvx512Vbmi() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vbmi");
+}
+
+const bool kCpuRunsSsse3 = CpuRunsSsse3();
+const bool kCpuRunsAvx512Vbmi = CpuRunsAvx512Vbmi();
+
+const HexRowsWriter kFastestWriter = kCpuRunsAvx512Vbmi ? rows::WriteVbmiRows
+                                     : kCpuRunsSsse3    ? rows::WriteSsse3Rows
+                                                        : rows::WriteTableRows;
+
+}  // namespace
+
+std::vector<HexRowsPath> HexRowsPaths() {
+  return {{"table", true, rows::WriteTableRows},
+          {"ssse3", kCpuRunsSsse3, rows::WriteSsse3Rows},
+          {"avx512vbmi", kCpuRunsAvx512Vbmi, rows::WriteVbmiRows}};
+}
+
+uint64_t HexRowsSize(uint64_t count) { return (count + rows::kBytesPerRow - 1) / rows::kBytesPerRow * rows::kRowText; }
+
+void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  kFastestWriter(out, offset, bytes, count, uppercase);
+}
+
+// Composed in a fixed buffer and appended in two pieces, the row and its line end.
+void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
+  char row[rows::kRowText];
+  if (count >= rows::kBytesPerRow && kCpuRunsSsse3) {
+    rows::WriteSsse3Row(row, offset, bytes, uppercase);
+  } else {
+    rows::WriteTableRow(row, offset, bytes, count, uppercase);
+  }
+  output.append(row, rows::kLineWidth);
+  output.append(row + rows::kLineWidth, 2);
+}
+
+}  // namespace hv

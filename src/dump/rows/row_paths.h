@@ -1,0 +1,36 @@
+// The row renderers, one file per path. Each writes the rows of `count` bytes in place,
+// the same text as AppendHexRow gives row by row; the dispatch in hex_rows.cpp picks one.
+#pragma once
+
+#include <cstdint>
+
+// SSE2, which every x86-64 CPU has; SSSE3 and AVX-512 only in functions compiled for them
+// alone, behind run-time checks of the CPU.
+#include <emmintrin.h>
+
+namespace hv::rows {
+
+inline constexpr char kUpperDigits[] = "0123456789ABCDEF";
+inline constexpr char kLowerDigits[] = "0123456789abcdef";
+inline const char* DigitsFor(bool uppercase) { return uppercase ? kUpperDigits : kLowerDigits; }
+
+// The decoded text of 16 bytes: 0x20..0x7E stay and everything else becomes '.', by one
+// signed compare after moving the printable range to the bottom of the signed bytes.
+inline __m128i DecodeText(__m128i data) {
+  const __m128i shifted = _mm_add_epi8(data, _mm_set1_epi8(0x60));
+  const __m128i printable = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(0xDF)), shifted);
+  return _mm_or_si128(_mm_and_si128(printable, data), _mm_andnot_si128(printable, _mm_set1_epi8('.')));
+}
+
+// One whole row line, CR LF included, at `row`, for any count from 0 to 16 (more is 16).
+void WriteTableRow(char* row, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+void WriteTableRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+
+// A full row of 16 bytes; only where the CPU runs SSSE3.
+void WriteSsse3Row(char* row, uint64_t offset, const unsigned char* bytes, bool uppercase);
+void WriteSsse3Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+
+// Only where the CPU runs AVX-512 F, BW and VBMI.
+void WriteVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+
+}  // namespace hv::rows

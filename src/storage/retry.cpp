@@ -1,0 +1,22 @@
+#include "storage/retry.h"
+
+#include <windows.h>
+
+namespace hv {
+
+bool TryWithPauses(int attempts, uint32_t pauseMs, uint32_t& lastError, const std::function<bool()>& attempt,
+                   bool (*worthRetrying)(uint32_t code)) {
+  for (int tried = 1; tried <= attempts; ++tried) {
+    if (attempt()) {
+      return true;
+    }
+    lastError = GetLastError();
+    if (tried == attempts || (worthRetrying != nullptr && !worthRetrying(lastError))) {
+      break;
+    }
+    Sleep(pauseMs);
+  }
+  return false;
+}
+
+}  // namespace hv
