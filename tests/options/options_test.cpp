@@ -7,7 +7,6 @@
 #include "text/encoding.h"
 
 namespace hv {
-namespace {
 
 const std::wstring kNaN = L"option value is not a number: --max-kb=";
 
@@ -64,5 +63,4 @@ TEST(ParseOptions, TakesClampsOrRefusesWithTheFirstProblem) {
   }
 }
 
-}  // namespace
 }  // namespace hv

@@ -18,11 +18,8 @@
 #include "text/system_error.h"
 
 namespace hv {
-namespace {
 
-using test::ReadWholeFile;
-using test::ScratchDirectory;
-using test::WriteWholeFile;
+using namespace test;
 using Names = std::vector<std::wstring>;
 
 bool MakeReadOnly(const std::wstring& path) { return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY); }
@@ -201,5 +198,4 @@ TEST(PruneOldDumps, DeletesOnlyOldDumpAndTemporaryFiles) {
   EXPECT_EQ(names, (Names{L"dir.tmp", L"notes.txt", L"young.hextxt"}));
 }
 
-}  // namespace
 }  // namespace hv

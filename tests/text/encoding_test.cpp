@@ -4,7 +4,6 @@
 #include "text/system_error.h"
 
 namespace hv {
-namespace {
 
 TEST(Text, EncodesAndCountsInDecimal) {
   EXPECT_EQ(WideToUtf8(L""), "");
@@ -41,5 +40,4 @@ TEST(TrimMessageText, DropsTheSixBlankCharactersAtBothEndsOnly) {
   EXPECT_EQ(TrimMessageText(L"\u00A0x.\u3000"), L"\u00A0x.\u3000");
 }
 
-}  // namespace
 }  // namespace hv
