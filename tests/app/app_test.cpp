@@ -11,8 +11,7 @@
 
 namespace hv::app_test {
 
-// Each case on a fresh thread, so the apartment it meets is its own. A failed
-// initialisation (here: a multithreaded apartment already there) must not be undone.
+// A fresh thread per case; a failed initialisation (a multithreaded apartment there) must not be undone.
 TEST(RunWithCom, RunsInASingleThreadedApartmentAndUndoesOnlyItsOwn) {
   for (bool mtaFirst : {false, true}) {
     std::thread([mtaFirst] {

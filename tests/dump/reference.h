@@ -3,11 +3,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
 
 namespace hv::test {
 
 inline const std::string kEquals(83, '='), kDashes(83, '-');
+
+inline std::string RandomBytes(size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(count, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  return bytes;
+}
 
 // One row: 8 digits of bits 31..0, 5 spaces, 16 cells, 4 spaces, the decoded text between bars.
 inline std::string Row(uint64_t offset, const unsigned char* bytes, uint64_t count, bool upper) {
@@ -34,8 +42,8 @@ inline std::string Header(const std::string& utf8Path, const std::string& size, 
          "\r\nRange:     " + range + "\r\n" + kEquals + "\r\n";
 }
 inline std::string Columns(bool upper = true) {
-  return upper ? "\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
-               : "\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 0a 0b 0c 0d 0e 0f    Decoded Text\r\n";
+  return std::string("\r\nOffset(h)    00 01 02 03 04 05 06 07  08 09 ") +
+         (upper ? "0A 0B 0C 0D 0E 0F" : "0a 0b 0c 0d 0e 0f") + "    Decoded Text\r\n";
 }
 inline std::string Footer(const std::string& line) {
   return "\r\n" + kDashes + "\r\n" + line + "\r\n" + kDashes + "\r\n";

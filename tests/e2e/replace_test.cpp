@@ -1,17 +1,16 @@
-// What stands at the dump path after a run, when others hold or take that path, and which
-// dump an input names however it is spelled. Each with the built program, as the host runs it.
+// The dump path when others hold or take it, and the one dump every spelling of an input names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <thread>
 
+#include "dump/reference.h"
 #include "installation.h"
 
 namespace hv::test {
 namespace {
 
-const std::string kDashes(83, '-');
-const std::string kFooter = kDashes + "\r\n[End of File: Fully displayed] (Total: 3 bytes)\r\n" + kDashes + "\r\n";
+const std::string kFooter = Footer("[End of File: Fully displayed] (Total: 3 bytes)");
 
 std::vector<std::wstring> Dumps(const Installation& install) {
   std::vector<std::wstring> names = ListNames(install.dumps());
@@ -28,12 +27,9 @@ std::string FileLine(const std::string& dump) {
 // with no sharing: neither the new dump nor the one-line report can be placed there.
 TEST(DumpPath, TakenByAnotherProgramFailsTheRunWithTheGenerationError) {
   Installation install;
-  const std::wstring input = install.Input(L"huge.bin", std::string(24 << 20, 'h'));
-  ASSERT_EQ(install.RunOn(input).exitCode, 0u);
-  ASSERT_EQ(Dumps(install).size(), 1u);
-  const std::wstring previous = JoinPath(install.dumps(), Dumps(install)[0]);
+  const std::wstring input = install.Input(L"huge.bin", std::string(24 << 20, 'h')), previous = install.DumpOf(input);
   const std::wstring signals = install.Dir(L"signals");
-  CreateDirectoryW(signals.c_str(), nullptr);
+  ASSERT_TRUE(WriteWholeFile(previous, "previous") && CreateDirectoryW(signals.c_str(), nullptr));
   ProcessResult taker;
   std::thread thread([&] { taker = RunProcess(BuiltProgram(L"path-taker.exe"), {previous, signals, L"120000"}); });
   ASSERT_TRUE(WaitForFile(signals + L"\\watching", 60000));
@@ -55,16 +51,11 @@ TEST(DumpPath, TakenByAnotherProgramFailsTheRunWithTheGenerationError) {
 // same id left the aside names it would take first.
 TEST(DumpPath, APreviousDumpStillBeingReadGivesWayToTheNewDump) {
   Installation install;
-  const std::wstring input = install.Input(L"abc.bin", "abc");
-  ASSERT_EQ(install.RunOn(input).exitCode, 0u);
-  const std::wstring dump = JoinPath(install.dumps(), Dumps(install).at(0));
+  const std::wstring input = install.Input(L"abc.bin", "abc"), dump = install.DumpOf(input);
   ASSERT_TRUE(WriteWholeFile(dump, "previous"));
   FileHolder reader(dump, L"all");
   ASSERT_TRUE(reader.holding());
-
-  ProcessOptions options;
-  options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + install.Dir(L"temp"), L"TEMP=" + install.Dir(L"temp"),
-                            L"LUMO_VIEWER_COPY_TO=" + install.seen()};
+  ProcessOptions options = install.Options();
   options.beforeResume = [&](uint32_t processId) {
     for (int n = 0; n < 4; ++n) {
       WriteWholeFile(dump + L"." + std::to_wstring(processId) + L"_" + std::to_wstring(n) + L".removed.tmp", "");
@@ -90,9 +81,8 @@ TEST(DumpPath, EverySpellingOfAnInputNamesOneDumpAndOneFileLine) {
   for (const std::wstring& spelling : {input, slashed, std::wstring(L"sub\\..\\f.bin"), L"\\\\?\\" + input,
                                        L"\\\\?\\" + install.Dir(L"in\\sub\\..\\f.bin")}) {
     ASSERT_EQ(install.RunOn(spelling).exitCode, 0u) << Utf8(spelling);
-    const std::vector<std::wstring> dumps = Dumps(install);
-    ASSERT_EQ(dumps.size(), 1u) << Utf8(spelling);
-    const std::string dump = ReadWholeFile(JoinPath(install.dumps(), dumps[0]));
+    ASSERT_EQ(Dumps(install), std::vector<std::wstring>{FileNameOf(install.DumpOf(input))}) << Utf8(spelling);
+    const std::string dump = ReadWholeFile(install.DumpOf(input));
     EXPECT_EQ(FileLine(dump), "File:      " + Utf8(input)) << Utf8(spelling);
     EXPECT_TRUE(dump.ends_with(kFooter)) << Utf8(spelling);
   }
@@ -100,14 +90,9 @@ TEST(DumpPath, EverySpellingOfAnInputNamesOneDumpAndOneFileLine) {
   const std::wstring dotted = install.Dir(L"in\\g.bin..");
   ASSERT_TRUE(WriteWholeFile(L"\\\\?\\" + dotted, "xyz"));
   ASSERT_EQ(install.RunOn(L"\\\\?\\" + dotted).exitCode, 0u);
-  for (const std::wstring& name : Dumps(install)) {
-    const std::string dump = ReadWholeFile(JoinPath(install.dumps(), name));
-    if (FileLine(dump) == "File:      " + Utf8(dotted)) {
-      EXPECT_NE(dump.find("|xyz             |"), std::string::npos) << dump;
-      return;
-    }
-  }
-  ADD_FAILURE() << "no dump of the dotted name";
+  const std::string dump = ReadWholeFile(install.DumpOf(dotted));
+  EXPECT_EQ(FileLine(dump), "File:      " + Utf8(dotted));
+  EXPECT_NE(dump.find("|xyz             |"), std::string::npos) << dump;
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include "text/system_error.h"
 
 namespace hv {
-namespace {
 
 TEST(Text, EncodesAndCountsInDecimal) {
   EXPECT_EQ(WideToUtf8(L""), "");
@@ -29,12 +28,9 @@ TEST(SystemErrorText, GivesThePlatformsWordsTrimmedWithTheCodeOrTheCodeAlone) {
   const std::wstring badFormat = SystemErrorText(193);
   EXPECT_NE(badFormat.find(L"%1"), std::wstring::npos) << WideToUtf8(badFormat);
   EXPECT_TRUE(badFormat.ends_with(L" (193)")) << WideToUtf8(badFormat);
-  const std::pair<uint32_t, std::wstring> files[] = {{2, L"file not found"},
-                                                     {3, L"file not found"},
-                                                     {5, L"access denied"},
-                                                     {32, L"file is locked by another process"},
-                                                     {33, L"file is locked by another process"},
-                                                     {193, badFormat}};
+  const std::wstring missing = L"file not found", locked = L"file is locked by another process";
+  const std::pair<uint32_t, std::wstring> files[] = {{2, missing}, {3, missing}, {5, L"access denied"},
+                                                     {32, locked}, {33, locked}, {193, badFormat}};
   for (const auto& [code, text] : files) EXPECT_EQ(FileErrorText(code), text) << code;
 }
 
@@ -44,5 +40,4 @@ TEST(TrimMessageText, DropsTheSixBlankCharactersAtBothEndsOnly) {
   EXPECT_EQ(TrimMessageText(L"\u00A0x.\u3000"), L"\u00A0x.\u3000");
 }
 
-}  // namespace
 }  // namespace hv
