@@ -302,11 +302,28 @@ class Analysis:
             return j
         return None
 
+    def _is_initializer(self, b):
+        """Whether the brace at b opens a braced list of values."""
+        toks = self.tokens
+        if toks[b].text != "{" or b == 0:
+            return False
+        prev = toks[b - 1]
+        if prev.text in ("=", ",", "{", "(", "[", "return"):
+            return True
+        if prev.kind != "ident" and prev.text != ">":
+            return False
+        k = b - 1
+        while k >= 0 and toks[k].text not in (";", "{", "}"):
+            if toks[k].text in CLASS_KEYS:
+                return False
+            k -= 1
+        return not self._is_code_block(b)
+
     def _table_of(self, i):
         """The outermost initializer list of TABLE_MIN_ELEMENTS or more holding token i, or None."""
         toks, found = self.tokens, None
         b = self.parent[i]
-        while b >= 0 and toks[b].text == "{" and not self._is_code_block(b):
+        while b >= 0 and self._is_initializer(b):
             end = self.match.get(b, b)
             elements = 1 + sum(1 for k in range(b + 1, end) if toks[k].text == "," and self.parent[k] == b)
             if elements >= TABLE_MIN_ELEMENTS or found is not None:
