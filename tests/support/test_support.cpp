@@ -128,7 +128,9 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
   std::wstring environment = EnvironmentBlock(options);
   std::wstring line = commandLine;
   PROCESS_INFORMATION info{};
-  // Suspended inside a job, so every process it starts is counted.
+  // Suspended inside a job, so every process it starts is counted. Wine's desktop process
+  // is started by the first process that asks for the desktop: it is to be ours, not the child's.
+  GetDesktopWindow();
   const UniqueHandle jobOwner(CreateJobObjectW(nullptr, nullptr));
   const HANDLE job = jobOwner.get();
   result.started =
