@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test under Wine. A virtual X display (Xvfb) is started
-# for the message-box test when none is set.
+# Sets up, builds and runs every test under Wine, with the preset named by HV_PRESET (default
+# windows). A virtual X display (Xvfb) is started for the message-box test when none is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
@@ -17,4 +17,4 @@ if [[ -z "${DISPLAY:-}" ]]; then
 fi
 
 source scripts/wine-env.sh
-ctest --preset windows "$@"
+ctest --preset "${HV_PRESET:-windows}" "$@"

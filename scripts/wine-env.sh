@@ -4,3 +4,6 @@ export LC_ALL=C.UTF-8
 # The first start spawns Wine's background services; they must not inherit our pipes,
 # or whoever reads them (CTest) waits for ever.
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+# A crashing program (a trap of the hardened build, say) must end with its exception code,
+# not wait on the debugger's crash dialog until the test times out.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
