@@ -69,9 +69,7 @@ struct RowTemplate {
 
 constexpr RowTemplate MakeRowTemplate() {
   RowTemplate row{};
-  for (char& c : row.text) {
-    c = ' ';
-  }
+  std::fill_n(row.text, kRowText, ' ');
   row.text[kLeftBar] = '|';
   row.text[kRightBar] = '|';
   row.text[kLineWidth] = '\r';

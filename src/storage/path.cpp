@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -40,11 +41,7 @@ bool NeedsPlatformCleanUp(const std::wstring& path, size_t firstComponent) {
 
 std::wstring NormalizeSeparators(const std::wstring& path) {
   std::wstring result = path;
-  for (wchar_t& c : result) {
-    if (c == L'/') {
-      c = L'\\';
-    }
-  }
+  std::replace(result.begin(), result.end(), L'/', L'\\');
   return result;
 }
 
@@ -119,7 +116,7 @@ std::wstring JoinPath(const std::wstring& base, const std::wstring& leaf) {
 }
 
 std::wstring ParentDirectory(const std::wstring& path) {
-  const std::wstring c = StripTrailingSeparators(NormalizeSeparators(path));
+  std::wstring c = StripTrailingSeparators(NormalizeSeparators(path));  // not const: returned by move
   if (IsRootPath(c)) {
     return c;
   }
