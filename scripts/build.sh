@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds the Windows programs into build/windows (all, or the given targets).
+# Configures and builds the Windows programs (all, or the given targets) with the preset named
+# by HV_PRESET (default windows, into build/windows; see CMakePresets.json for the others).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+preset=${HV_PRESET:-windows}
 bash scripts/setup.sh
-cmake --preset windows -DHV_WERROR=ON >/dev/null
+cmake --preset "$preset" -DHV_WERROR=ON >/dev/null
 if (($# > 0)); then
-  cmake --build --preset windows --target "$@"
+  cmake --build --preset "$preset" --target "$@"
 else
-  cmake --build --preset windows
+  cmake --build --preset "$preset"
 fi

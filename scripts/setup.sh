@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12 (as root); quick when all is there.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool x11-apps e2fsprogs time xxd bc)
+packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool x11-apps e2fsprogs time xxd bc
+          clang lld clang-tidy cppcheck clang-format)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -43,9 +43,9 @@ class PendingText {
   char* Extend(size_t count) {
     if (count > capacity_ - size_) {
       const size_t capacity = std::max(size_ + count, 2 * capacity_);
-      std::unique_ptr<char[]> data(new char[capacity]);
-      std::memcpy(data.get(), data_.get(), size_);
-      data_ = std::move(data);
+      std::unique_ptr<char[]> larger(new char[capacity]);
+      std::memcpy(larger.get(), data_.get(), size_);
+      data_ = std::move(larger);
       capacity_ = capacity;
     }
     char* const end = data_.get() + size_;

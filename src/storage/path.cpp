@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -58,11 +59,7 @@ bool HasNameEndingInDotOrBlank(const std::wstring& path) {
 
 std::wstring NormalizeSeparators(const std::wstring& path) {
   std::wstring result = path;
-  for (wchar_t& c : result) {
-    if (c == L'/') {
-      c = L'\\';
-    }
-  }
+  std::replace(result.begin(), result.end(), L'/', L'\\');
   return result;
 }
 
@@ -137,7 +134,7 @@ std::wstring JoinPath(const std::wstring& base, const std::wstring& leaf) {
 }
 
 std::wstring ParentDirectory(const std::wstring& path) {
-  const std::wstring c = StripTrailingSeparators(NormalizeSeparators(path));
+  std::wstring c = StripTrailingSeparators(NormalizeSeparators(path));  // not const: returned by move
   if (IsRootPath(c)) {
     return c;
   }

@@ -115,8 +115,9 @@ TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePrevious
   ASSERT_TRUE(test::WriteWholeFile(input, kNoise));
   for (const auto& [steps, cuts, end] : cases) {
     size_t position = 0, call = 0;
+    const std::vector<int64_t>& script = steps;  // clang 14 lambdas cannot capture a structured binding
     const ChunkReader reader = [&](unsigned char* buffer, uint64_t wanted, uint64_t& delivered, uint32_t& code) {
-      const int64_t step = call < steps.size() ? steps[call++] : -1;
+      const int64_t step = call < script.size() ? script[call++] : -1;
       if (step == -3) return code = 33, false;
       delivered = step == -1 ? wanted : static_cast<uint64_t>(step);
       std::copy_n(&kNoise[position], std::min<size_t>(wanted, kNoise.size() - position), buffer);
