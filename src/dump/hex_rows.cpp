@@ -11,12 +11,12 @@
 namespace hv {
 namespace {
 
-bool CpuRunsSsse3() {
+bool CpuRunsSsse3() noexcept {
   __builtin_cpu_init();
   return __builtin_cpu_supports("ssse3");
 }
 
-bool CpuRunsAvx512Vbmi() {
+bool CpuRunsAvx512Vbmi() noexcept {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
          __builtin_cpu_supports("avx512vbmi");

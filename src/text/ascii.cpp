@@ -1,14 +1,13 @@
 #include "text/ascii.h"
 
+#include <algorithm>
+
 namespace hv {
 
 std::wstring AsciiLower(const std::wstring& text) {
   std::wstring result = text;
-  for (wchar_t& c : result) {
-    if (c >= L'A' && c <= L'Z') {
-      c = static_cast<wchar_t>(c + 0x20);
-    }
-  }
+  std::transform(result.begin(), result.end(), result.begin(),
+                 [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 0x20) : c; });
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 
@@ -49,9 +50,8 @@ std::string HexText(uint64_t value, bool uppercase, unsigned minimumDigits) {
   std::string text(minimumDigits > count ? minimumDigits - count : 0, '0');
   text.append(digits, count);
   if (uppercase) {
-    for (char& c : text) {
-      c = c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c; });
   }
   return text;
 }

@@ -28,6 +28,8 @@ class UniqueAny {
   UniqueAny(const UniqueAny&) = delete;
   UniqueAny& operator=(const UniqueAny&) = delete;
 
+  // INVALID_HANDLE_VALUE is an integer made a pointer; there is no other spelling of it.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   static Handle invalid() { return reinterpret_cast<Handle>(Invalid); }
   bool valid() const { return handle_ != invalid(); }
   explicit operator bool() const { return valid(); }

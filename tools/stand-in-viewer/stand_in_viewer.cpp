@@ -67,7 +67,7 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
   std::vector<char> buffer(1 << 20);
   DWORD got = 0;
   bool ok = true;
-  while ((ok = ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE) &&
+  while ((ok = (ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE)) &&
          got > 0) {
     bytes.append(buffer.data(), got);
   }

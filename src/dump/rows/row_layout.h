@@ -42,6 +42,7 @@ constexpr RowSlots MakeRowSlots() {
   size_t texts = 0;
   for (size_t column = 0; column < kRowText; ++column) {
     const char c = kRowPattern[column];
+    // cppcheck-suppress unreadVariable ; a reference into slots.at, assigned below
     Slot& slot = slots.at[column];
     slots.blank[column] = c == 'O' || c == 'H' || c == 'L' || c == 'T' ? ' ' : c;
     if (c == 'O') {
