@@ -58,9 +58,7 @@ class FileHolder {
  public:
   // share: none | read | readwrite (no delete sharing) | all | take (once it is free, no sharing)
   FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
-  ~FileHolder() { Release(); }
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
+  ~FileHolder() { Release(); }  // not copyable: it owns a thread
 
   bool holding() const { return holding_; }  // when taking: watching
   uint32_t Release();                        // its exit code: 0 when it held the file
