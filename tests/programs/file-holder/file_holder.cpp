@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "storage/atomic_writer.h"
 #include "storage/path.h"
 #include "text/unique_handle.h"
 
@@ -27,12 +28,7 @@ int wmain(int argc, wchar_t** argv) {
   hv::UniqueFile file(take ? INVALID_HANDLE_VALUE : open());
   // Written under another name and renamed, so a waiter never reads half a word.
   const std::string ready = take ? "watching" : file ? "open" : "error " + std::to_string(GetLastError());
-  const std::wstring partial = std::wstring(argv[3]) + L".partial";
-  hv::UniqueFile signal(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  WriteFile(signal.get(), ready.data(), static_cast<DWORD>(ready.size()), &written, nullptr);
-  signal.reset();
-  MoveFileExW(partial.c_str(), argv[3], MOVEFILE_REPLACE_EXISTING);
+  hv::WriteFileAtomically(std::wstring(argv[3]) + L".partial", argv[3], ready);
   while (take && !file && GetTickCount64() < deadline) {
     file.reset(open());
     if (!file) Sleep(1);
