@@ -28,11 +28,10 @@ class Installation {
   std::wstring program() const { return Dir(L"app\\hex-viewer.exe"); }
   std::wstring viewer() const { return Dir(L"stand-in-viewer.exe"); }
   std::wstring dumps() const { return Dir(L"app\\dumps"); }
-  std::wstring tempCandidate() const { return Dir(L"temp\\LumoControlPlugins\\hex-viewer"); }
   std::wstring seen() const { return Dir(L"seen.hextxt"); }  // what the viewer was shown
   // The failure when neither the program's directory nor the temporary candidate takes files.
   std::wstring NoLocationMessage() const {
-    const std::wstring app = Dir(L"app"), temp = tempCandidate();
+    const std::wstring app = Dir(L"app"), temp = Dir(L"temp\\LumoControlPlugins\\hex-viewer");
     return L"Cannot find a writable location for hex dumps.\nTried: '" + app + L"'\nTried: '" + temp + L"'\n'" + app +
            L"' rejects writes (error 5); '" + temp + L"' cannot be created";
   }

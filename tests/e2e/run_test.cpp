@@ -3,7 +3,6 @@
 
 #include "dump/reference.h"
 #include "installation.h"
-#include "support/fault_guards.h"
 
 namespace hv::test {
 namespace {
@@ -98,7 +97,9 @@ TEST(Program, NoUsableDumpDirectoryFailsTheRunWithItsMessage) {
 TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {
   Installation install;
   const std::wstring input = install.Input(L"big.bin", std::string(1 << 20, 'A')), dump = install.DumpOf(input);
-  const SmallDisk disk(install.dumps(), "64k");
+  // A tiny file system on the dumps directory, so writes in it run out of space.
+  const UnixFault disk(install.dumps(), "mkdir -p \"$1\" && mount -t tmpfs -o size=64k tmpfs \"$1\"",
+                       "umount \"$1\" || umount -l \"$1\"");
   ASSERT_TRUE(disk.ok());
   EXPECT_EQ(install.RunOn(input, {L"--max-kb=1024"}).exitCode, 0u);
   const std::string report = ReadWholeFile(dump);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "launch/viewer_launch.h"
@@ -17,23 +18,17 @@ using UniqueEnvironment = UniqueAny<wchar_t*, &FreeEnvironmentStringsW, 0>;
 void FreeFromProcessHeap(char* memory) { HeapFree(GetProcessHeap(), 0, memory); }
 using UniqueHeapText = UniqueAny<char*, &FreeFromProcessHeap, 0>;
 
-std::wstring NameOf(const std::wstring& entry) { return entry.substr(0, entry.find(L'=', 1)); }
-
-// This process's environment with the options' changes, as CreateProcessW takes it.
-std::wstring EnvironmentBlock(const ProcessOptions& options) {
-  std::vector<std::wstring> entries;
-  if (const UniqueEnvironment block{GetEnvironmentStringsW()}) {
-    for (const wchar_t* p = block.get(); *p != L'\0'; p += wcslen(p) + 1) entries.emplace_back(p);
+// This process's environment with the given "NAME=value" entries in place of any of those names.
+std::wstring EnvironmentBlock(const std::vector<std::wstring>& set) {
+  std::wstring block;
+  if (const UniqueEnvironment current{GetEnvironmentStringsW()}) {
+    for (const wchar_t* p = current.get(); *p != L'\0'; p += wcslen(p) + 1) {
+      const auto replaced = [&](const std::wstring& e) { return _wcsnicmp(p, e.c_str(), e.find(L'=') + 1) == 0; };
+      if (std::none_of(set.begin(), set.end(), replaced)) (block += p) += L'\0';
+    }
   }
-  auto drop = [&](const std::wstring& name) {
-    std::erase_if(entries, [&](const std::wstring& e) { return _wcsicmp(NameOf(e).c_str(), name.c_str()) == 0; });
-  };
-  for (const auto& name : options.environmentUnset) drop(name);
-  for (const auto& entry : options.environmentSet) drop(NameOf(entry));
-  entries.insert(entries.end(), options.environmentSet.begin(), options.environmentSet.end());
-  std::wstring result;
-  for (const auto& e : entries) result += e + L'\0';
-  return result + L'\0';
+  for (const auto& entry : set) (block += entry) += L'\0';
+  return block + L'\0';
 }
 
 void RemoveTree(const std::wstring& path) {
@@ -98,23 +93,12 @@ std::wstring BuiltProgram(const std::wstring& name) { return JoinPath(ModuleDire
 
 bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!IsExistingFile(path)) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(2);
-  }
-  return true;
+  while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
+  return IsExistingFile(path);
 }
-
-ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptions& options);
 
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                          const ProcessOptions& options) {
-  std::vector<std::wstring> all = {program};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  return RunCommandLine(BuildArgumentString(all), options);
-}
-
-ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptions& options) {
   ProcessResult result;
   // Standard error goes to a file: nothing to drain while the child runs.
   ScratchDirectory scratch(L"run");
@@ -125,33 +109,31 @@ ProcessResult RunCommandLine(const std::wstring& commandLine, const ProcessOptio
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = errorFile.get();
-  std::wstring environment = EnvironmentBlock(options);
-  std::wstring line = commandLine;
+  std::wstring environment = EnvironmentBlock(options.environmentSet);
+  std::vector<std::wstring> all = {program};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::wstring line = BuildArgumentString(all);
   PROCESS_INFORMATION info{};
   // Suspended inside a job, so every process it starts is counted. Wine's desktop process
   // is started by the first process that asks for the desktop: it is to be ours, not the child's.
   GetDesktopWindow();
-  const UniqueHandle jobOwner(CreateJobObjectW(nullptr, nullptr));
-  const HANDLE job = jobOwner.get();
+  const UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
   result.started =
       CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
                      environment.data(), nullptr, &startup, &info) != FALSE;
   errorFile.reset();  // the child has its own copy
   const UniqueProcessInformation child(info);
   if (result.started) {
-    AssignProcessToJobObject(job, info.hProcess);
+    AssignProcessToJobObject(job.get(), info.hProcess);
     if (options.beforeResume) options.beforeResume(info.dwProcessId);
     ResumeThread(info.hThread);
     result.finished = WaitForSingleObject(info.hProcess, options.timeoutMs) == WAIT_OBJECT_0;
-    if (!result.finished) {
-      TerminateProcess(info.hProcess, 99);
-      WaitForSingleObject(info.hProcess, 10000);
-    }
+    if (!result.finished && TerminateProcess(info.hProcess, 99)) WaitForSingleObject(info.hProcess, 10000);
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
     result.exitCode = code;
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
+    QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
     result.totalProcesses = accounting.TotalProcesses;
   }
   result.standardError = ReadWholeFile(scratch.Join(L"stderr"));
@@ -168,47 +150,43 @@ std::string UnixPathOf(const std::wstring& windowsPath) {
 
 int RunUnixShell(const std::string& command) {
   // Wine hands back a Unix child as a process that ends at once, without its status;
-  // the script records the status itself, and we wait for that record.
+  // the script records the status itself beside itself, and we wait for that record.
   ScratchDirectory scratch(L"sh");
-  const std::string status = UnixPathOf(scratch.Join(L"status"));
-  const std::string script = UnixPathOf(scratch.Join(L"script.sh"));
-  if (status.empty() || script.empty() ||
-      !WriteWholeFile(scratch.Join(L"script.sh"), "(" + command + ") >/dev/null 2>&1 </dev/null; echo $? > '" + status +
-                                                      ".partial'; mv '" + status + ".partial' '" + status + "'\n")) {
+  const std::string script = UnixPathOf(scratch.Join(L"script"));
+  if (script.empty() ||
+      !WriteWholeFile(scratch.Join(L"script"), "(" + command +
+                                                   ") >/dev/null 2>&1 </dev/null; echo $? > \"$0.partial\"; " +
+                                                   "mv \"$0.partial\" \"$0.status\"\n") ||
+      !RunProcess(L"/bin/sh", {std::wstring(script.begin(), script.end())}).started ||
+      !WaitForFile(scratch.Join(L"script.status"), 120000)) {
     return -1;
   }
-  if (!RunCommandLine(L"/bin/sh " + std::wstring(script.begin(), script.end()), {}).started ||
-      !WaitForFile(scratch.Join(L"status"), 120000)) {
-    return -1;
-  }
-  return std::atoi(ReadWholeFile(scratch.Join(L"status")).c_str());
+  return std::atoi(ReadWholeFile(scratch.Join(L"script.status")).c_str());
 }
 
-FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs) {
-  std::wstring commandLine =
-      BuildArgumentString({BuiltProgram(L"file-holder.exe"), file, share, signals_.Join(L"ready"),
-                           signals_.Join(L"release"), std::to_wstring(maxMs)});
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return;
-  }
-  process_ = std::move(UniqueProcessInformation(info).process);
-  holding_ = WaitForFile(signals_.Join(L"ready")) && ReadWholeFile(signals_.Join(L"ready")) == "open";
+FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs)
+    : thread_([=, this] {
+        ProcessOptions options;
+        options.timeoutMs = maxMs + 60000;
+        result_ = RunProcess(BuiltProgram(L"file-holder.exe"),
+                             {file, share, signals_.Join(L"ready"), signals_.Join(L"release"), std::to_wstring(maxMs)},
+                             options);
+      }) {
+  holding_ = WaitForFile(signals_.Join(L"ready")) && !ReadWholeFile(signals_.Join(L"ready")).starts_with("error");
 }
 
-void FileHolder::Release() {
-  if (!process_) return;
-  WriteWholeFile(signals_.Join(L"release"), "go");
-  WaitForSingleObject(process_.get(), 60000);
-  process_.reset();
+uint32_t FileHolder::Release() {
+  if (thread_.joinable()) {
+    WriteWholeFile(signals_.Join(L"release"), "go");
+    thread_.join();
+  }
+  return result_.exitCode;
 }
 
 CurrentDirectory::CurrentDirectory(const std::wstring& directory) {
-  const DWORD length = GetCurrentDirectoryW(0, nullptr);
-  previous_.resize(length);
-  previous_.resize(GetCurrentDirectoryW(length, previous_.data()) < length ? length - 1 : 0);
+  wchar_t previous[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
+  previous_.assign(previous, length < MAX_PATH ? length : 0);
   changed_ = !previous_.empty() && SetCurrentDirectoryW(directory.c_str()) != FALSE;
 }
 

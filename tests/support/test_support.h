@@ -1,13 +1,12 @@
 // Shared by the test programs: scratch directories, whole files, child processes with
-// their standard error captured, Linux commands run from inside Wine, peer processes.
+// their standard error captured, Linux commands run from inside Wine, peer processes, real faults.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
-
-#include "text/unique_handle.h"
 
 namespace hv::test {
 
@@ -34,7 +33,6 @@ bool WaitForFile(const std::wstring& path, uint32_t timeoutMs = 30000);
 
 struct ProcessOptions {
   std::vector<std::wstring> environmentSet;  // "NAME=value"
-  std::vector<std::wstring> environmentUnset;
   uint32_t timeoutMs = 60000;
   // Called with the child's process id before it runs its first instruction.
   std::function<void(uint32_t processId)> beforeResume;
@@ -58,19 +56,42 @@ std::string UnixPathOf(const std::wstring& windowsPath);
 // Another process holding a file open (tests/programs/file-holder) until released.
 class FileHolder {
  public:
-  // share: none | read | readwrite (no delete sharing) | all
+  // share: none | read | readwrite (no delete sharing) | all | take (once it is free, no sharing)
   FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
-  ~FileHolder() { Release(); }
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
+  ~FileHolder() { Release(); }  // not copyable: it owns a thread
 
-  bool holding() const { return holding_; }
-  void Release();
+  bool holding() const { return holding_; }  // when taking: watching
+  uint32_t Release();                        // its exit code: 0 when it held the file
 
  private:
   ScratchDirectory signals_{L"holder"};
-  UniqueHandle process_;
+  ProcessResult result_;
+  std::thread thread_;
   bool holding_ = false;
+};
+
+// Runs `make` at once and `undo` when the guard goes away, both on a directory's Linux path as $1.
+class UnixFault {
+ public:
+  UnixFault(const std::wstring& path, const std::string& make, const std::string& undo)
+      : set_("set -- '" + UnixPathOf(path) + "'; "), undo_(undo), ok_(RunUnixShell(set_ + make) == 0) {}
+  ~UnixFault() {
+    if (ok_) RunUnixShell(set_ + undo_);
+  }
+  UnixFault(const UnixFault&) = delete;
+  UnixFault& operator=(const UnixFault&) = delete;
+
+  bool ok() const { return ok_; }
+
+ private:
+  std::string set_, undo_;
+  bool ok_;
+};
+
+// A directory nobody may change, not even root: creation, writes and deletions in it fail.
+struct ImmutableDirectory : UnixFault {
+  explicit ImmutableDirectory(const std::wstring& path)
+      : UnixFault(path, "mkdir -p \"$1\" && chattr +i \"$1\"", "chattr -i \"$1\"") {}
 };
 
 // Another current directory for one test.

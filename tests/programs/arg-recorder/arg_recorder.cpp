@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/atomic_writer.h"
 #include "text/encoding.h"
 #include "text/unique_handle.h"
 
@@ -23,12 +24,6 @@ int wmain() {
   std::vector<wchar_t> self(32768);
   const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
   const std::wstring out = std::wstring(self.data(), length) + L".args";
-  const std::wstring partial = out + L".partial";
-  hv::UniqueFile file(
-      CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return 2;
-  DWORD written = 0;
-  WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-  file.reset();
-  return MoveFileExW(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 3;
+  // Written under another name and renamed, so a waiter never reads part of it.
+  return hv::WriteFileAtomically(out + L".partial", out, record).success ? 0 : 2;
 }
