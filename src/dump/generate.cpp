@@ -63,9 +63,7 @@ bool IsOnlineOnlyCloudFile(const std::wstring& openPath, const CloudFileTest& cl
   if (cloudTest) {
     return cloudTest(openPath);
   }
-  const DWORD attributes = GetFileAttributesW(openPath.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-         (attributes & kRecallOnDataAccess) != 0;
+  return IsOnlineOnlyCloudAttributes(GetFileAttributesW(openPath.c_str()));
 }
 
 DumpResult WriteOpenErrorReport(const DumpRequest& request, const std::wstring& displayPath, uint32_t code) {
@@ -160,6 +158,11 @@ ChunkReader FileReader(HANDLE input) {
 }
 
 }  // namespace
+
+bool IsOnlineOnlyCloudAttributes(uint32_t attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & kRecallOnDataAccess) != 0;
+}
 
 DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, const CloudFileTest& cloudTest) {
   const std::wstring displayPath =

@@ -17,6 +17,10 @@ using ChunkReader =
 // attribute cannot be set on every file system. Empty means the platform's attributes.
 using CloudFileTest = std::function<bool(const std::wstring& openPath)>;
 
+// Whether a file's attribute word marks an online-only cloud file: recall on data access
+// set, not a directory, and the word valid at all. No other attribute counts.
+bool IsOnlineOnlyCloudAttributes(uint32_t attributes);
+
 DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader = {},
                         const CloudFileTest& cloudTest = {});
 

@@ -80,7 +80,7 @@ TEST_P(HexRows, WriteTheRowsOfTheDefinitionAndNothingOutside) {
   }
 }
 INSTANTIATE_TEST_SUITE_P(Paths, HexRows, testing::ValuesIn(AllRowPaths()),
-                         [](const testing::TestParamInfo<HexRowsPath>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<HexRowsPath>& path) { return std::string(path.param.name); });
 
 // One file and its dump throughout, so each step also shows that the one before left nothing behind.
 TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePreviousDump) {
@@ -140,6 +140,16 @@ TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePrevious
   EXPECT_TRUE(GenerateDump(request(), reader, [](const std::wstring&) { return true; }).success);
   const std::string cloud = test::ReadWholeFile(output);
   EXPECT_NE(cloud.find("\r\nError:     Online-only cloud file (Recall on data access).\r\n"), std::string::npos);
+  // Recall on data access (0x400000) alone decides; not a directory (0x10), not recall on open
+  // (0x40000), not offline (0x1000), and not the invalid word.
+  for (const auto& [attributes, cloudFile] : {std::pair<uint32_t, bool>{0x400000, true},
+                                              {0x400020, true},
+                                              {0x400010, false},
+                                              {0x40000, false},
+                                              {0x1000, false},
+                                              {0xFFFFFFFF, false}}) {
+    EXPECT_EQ(IsOnlineOnlyCloudAttributes(attributes), cloudFile) << attributes;
+  }
   ASSERT_TRUE(test::WriteWholeFile(temporary, "theirs"));
   EXPECT_FALSE(GenerateDump(request()).success);
   EXPECT_EQ(test::ReadWholeFile(output) + test::ReadWholeFile(temporary), cloud + "theirs");
