@@ -30,6 +30,7 @@ TEST(PathStrings, FollowTheRulesAtTheirEdges) {
   const Operation isRoot = [](const std::wstring& path) { return std::wstring(IsRootPath(path) ? L"root" : L"-"); };
   const std::tuple<Operation, std::wstring, std::wstring> cases[] = {
       {ToLongPath, L"C:\\a", L"\\\\?\\C:\\a"},
+      {ToLongPath, L"C:\\d\\x", L"\\\\?\\C:\\d\\x"},
       {ToLongPath, L"\\\\srv\\sh\\f", L"\\\\?\\UNC\\srv\\sh\\f"},
       {ToLongPath, L"C:\\a.b\\...x", L"\\\\?\\C:\\a.b\\...x"},
       // The long form is taken literally: in it these would name nothing.
@@ -111,7 +112,22 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   EXPECT_TRUE(WriteWholeFile(held, "new"));
   reader.Release();
   EXPECT_EQ(ReadWholeFile(held), "new");
-  ASSERT_TRUE(DeleteFileW(held.c_str()));
+  // Aside names of an earlier process with this id stand in the way: the next free one is taken.
+  const std::wstring stem = held + L"." + std::to_wstring(GetCurrentProcessId()) + L"_";
+  const uint64_t now = GetTickCount64();
+  for (uint64_t tick = now; tick < now + 3000; ++tick) {
+    if (tick % 16 == 15) continue;  // one free name in every sixteen
+    ASSERT_TRUE(WriteWholeFile(stem + std::to_wstring(static_cast<uint32_t>(tick)) + L".removed.tmp", ""));
+  }
+  test::FileHolder again(held, L"all");
+  ASSERT_TRUE(again.holding() && GetTickCount64() < now + 2900) << "too slow to place the names in time";
+  EXPECT_TRUE(RemoveFileIfPresent(held, &code));
+  EXPECT_TRUE(WriteWholeFile(held, "newer"));
+  again.Release();
+  EXPECT_EQ(ReadWholeFile(held), "newer");
+  for (const std::wstring& name : test::ListNames(scratch.path())) {
+    if (name != L"dir.hextxt") DeleteFileW(scratch.Join(name).c_str());
+  }
   EXPECT_EQ(test::ListNames(scratch.path()), Names{L"dir.hextxt"});
 }
 
@@ -159,8 +175,8 @@ TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
       {L"abc", 0, L""},
   };
   for (const auto& [name, limit, result] : shortened) EXPECT_EQ(ShortenFileName(name, limit), result) << limit;
-  EXPECT_EQ(SanitizeFileName(L"a:b?c*d|e\"f<g>h/i\\j\x01\x1F .txt\xD83D\xDE00\xDC00x\xD800"),
-            L"a_b_c_d_e_f_g_h_i_j__ .txt\xD83D\xDE00_x_");
+  EXPECT_EQ(SanitizeFileName(L"a:b?c*d|e\"f<g>h/i\\j\x01\x1F .txt\xD83D\xDE00\xDC00\xDFFFx\xD800"),
+            L"a_b_c_d_e_f_g_h_i_j__ .txt\xD83D\xDE00__x_");
   EXPECT_EQ(TemporaryDumpPath(L"C:\\d\\x.hextxt", 4321, 4294967295u), L"C:\\d\\x.hextxt.4321_4294967295.tmp");
 
   // First the limit-64 name, then the limit-32 name, then that under the temporary candidate.
@@ -196,6 +212,11 @@ TEST(PruneOldDumps, DeletesOnlyOldDumpAndTemporaryFiles) {
   Names names = test::ListNames(scratch.path());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (Names{L"dir.tmp", L"notes.txt", L"young.hextxt"}));
+  std::vector<DirectoryEntry> listing;
+  std::wstring error;
+  EXPECT_FALSE(ListDirectory(scratch.Join(L"missing"), listing, &error));
+  EXPECT_TRUE(error.starts_with(L"cannot enumerate '" + scratch.Join(L"missing") + L"': ") && error.ends_with(L" (3)"))
+      << WideToUtf8(error);
 }
 
 }  // namespace hv
