@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "storage/naming.h"
 #include "storage/path.h"
 #include "storage/retry.h"
 #include "text/encoding.h"
@@ -41,7 +42,7 @@ bool MoveAsideAndDelete(const std::wstring& longPath) {
   const std::wstring stem = longPath + L"." + DecimalText(static_cast<uint32_t>(GetCurrentProcessId())) + L"_";
   uint32_t tick = static_cast<uint32_t>(GetTickCount64());
   for (int attempt = 0; attempt < kAsideAttempts; ++attempt, ++tick) {
-    const std::wstring aside = stem + DecimalText(tick) + L".removed.tmp";
+    const std::wstring aside = stem + DecimalText(tick) + L".removed" + kTemporaryExtension;
     if (MoveFileExW(longPath.c_str(), aside.c_str(), 0)) {
       DeleteFileW(aside.c_str());  // a leftover ends in .tmp and is pruned in time
       return true;
