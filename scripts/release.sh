@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Makes the release: builds the program with the release preset into build/release (not the
+# tests), lets cpack lay out what cmake --install puts in a host's plug-in directory and pack it
+# into build/release/hex-viewer-<version>-win64.zip, with its SHA-256 sum beside it
+# (.zip.sha256, as sha256sum -c reads it). The archive's file times are SOURCE_DATE_EPOCH, by
+# default the commit's time, so the same commit gives the same bytes.
+#
+# Then it proves the archive holds a program that runs: unpacked into a fresh folder, the program
+# dumps a 20-byte sample under Wine for the stand-in viewer, and the dump the viewer receives
+# must be the text written out below.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/setup.sh
+
+if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+fi
+export SOURCE_DATE_EPOCH
+
+out=build/release
+cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
+name=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$out/CPackConfig.cmake")
+archive="$out/$name.zip"
+rm -f "$out"/hex-viewer-*.zip "$out"/hex-viewer-*.zip.sha256
+(cd "$out" && cpack >/dev/null)
+# The External generator also leaves its description of the package there: no part of a release.
+rm -f "$out/$name.json" "$out/$name.json.sha256"
+(cd "$out" && sha256sum --check --quiet "$name.zip.sha256")
+
+# --- The archive's program runs.
+source scripts/wine-env.sh
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$root/$archive")
+sample="$work/hello.txt"
+printf 'Hello, world!\r\nBye\0\377' >"$sample"
+sample_windows=$(winepath -w "$sample")
+received="$work/viewer-received.hextxt"
+
+status=0
+LUMO_TEST_NO_UI=1 LUMO_VIEWER_COPY_TO="$(winepath -w "$received")" \
+  wine "$work/unpacked/hex-viewer/hex-viewer.exe" "$sample_windows" "$(winepath -w "$out/stand-in-viewer.exe")" ||
+  status=$?
+if ((status != 0)); then
+  echo "release: the archive's hex-viewer.exe exited with $status" >&2
+  exit 1
+fi
+# The dump is complete when the program exits; the viewer, started on its own, copies it when it
+# sees it, or gives up after its wait time-out (30 s) and says so in .timeout.
+for _ in $(seq 1200); do
+  [[ -f $received || -f $received.timeout ]] && break
+  sleep 0.1
+done
+if [[ ! -f $received ]]; then
+  echo "release: the stand-in viewer received no dump$(cat "$received.timeout" 2>/dev/null | sed 's/^/: /')" >&2
+  exit 1
+fi
+
+line83() {
+  local line
+  printf -v line '%83s' ''
+  echo "${line// /$1}"
+}
+{
+  printf '%s\r\n' \
+    "$(line83 =)" \
+    "[Lumo Hex Dump]" \
+    "File:      $sample_windows" \
+    "Size:      20 bytes" \
+    "Range:     Showing all 20 bytes (0x00000000 - 0x00000013)" \
+    "$(line83 =)" \
+    "" \
+    "Offset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text" \
+    "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|" \
+    "00000010     79 65 00 FF                                         |ye..            |" \
+    "" \
+    "$(line83 -)" \
+    "[End of File: Fully displayed] (Total: 20 bytes)" \
+    "$(line83 -)"
+} >"$work/expected.hextxt"
+if ! cmp -s "$work/expected.hextxt" "$received"; then
+  echo "release: the archive's program wrote a different dump (expected, then received):" >&2
+  diff <(cat -A "$work/expected.hextxt") <(cat -A "$received") >&2 || true
+  exit 1
+fi
+# ...and it went where a host finds it: the dumps folder beside the program.
+if ! cmp -s "$received" "$work/unpacked/hex-viewer/dumps/"*" - hello.txt.hextxt"; then
+  echo "release: the dump is not in the dumps folder beside the program" >&2
+  exit 1
+fi
+
+echo "release: $archive (runs under Wine: the sample's dump is as expected)"
+cat "$archive.sha256"
