@@ -55,7 +55,7 @@ for _ in $(seq 1200); do
   sleep 0.1
 done
 if [[ ! -f $received ]]; then
-  echo "release: the stand-in viewer received no dump$(cat "$received.timeout" 2>/dev/null | sed 's/^/: /')" >&2
+  echo "release: the stand-in viewer received no dump$(sed 's/^/: /' "$received.timeout" 2>/dev/null)" >&2
   exit 1
 fi
 
@@ -66,20 +66,20 @@ line83() {
 }
 {
   printf '%s\r\n' \
-    "$(line83 =)" \
+    "$(line83 '=')" \
     "[Lumo Hex Dump]" \
     "File:      $sample_windows" \
     "Size:      20 bytes" \
     "Range:     Showing all 20 bytes (0x00000000 - 0x00000013)" \
-    "$(line83 =)" \
+    "$(line83 '=')" \
     "" \
     "Offset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text" \
     "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|" \
     "00000010     79 65 00 FF                                         |ye..            |" \
     "" \
-    "$(line83 -)" \
+    "$(line83 '-')" \
     "[End of File: Fully displayed] (Total: 20 bytes)" \
-    "$(line83 -)"
+    "$(line83 '-')"
 } >"$work/expected.hextxt"
 if ! cmp -s "$work/expected.hextxt" "$received"; then
   echo "release: the archive's program wrote a different dump (expected, then received):" >&2
