@@ -39,6 +39,15 @@ std::string RangeText(uint64_t fileSize, uint64_t shownBytes, uint64_t maxKb, bo
   return "Showing first " + std::to_string(maxKb) + " KB" + end;
 }
 
+// A path as the File line shows it: a control character (a line break, an escape sequence's
+// start) would let a path write lines or commands of its own into the viewer.
+std::string DisplayPathText(const std::wstring& path) {
+  std::wstring shown = path;
+  std::replace_if(
+      shown.begin(), shown.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; }, L'\xFFFD');
+  return WideToUtf8(shown);
+}
+
 // The header block and the error reports: a title and the File line, then their own lines,
 // between two lines of "=".
 std::string RenderFileBlock(const char* title, const std::wstring& displayPath,
@@ -46,7 +55,7 @@ std::string RenderFileBlock(const char* title, const std::wstring& displayPath,
   std::string text;
   AppendLine(text, Separator('='));
   AppendLine(text, title);
-  AppendLine(text, "File:      " + WideToUtf8(displayPath));
+  AppendLine(text, "File:      " + DisplayPathText(displayPath));
   for (const std::string& line : lines) {
     AppendLine(text, line);
   }

@@ -175,4 +175,14 @@ TEST(IsWholeReport, KnowsEveryFormByItsFirstAndLastLine) {
   EXPECT_TRUE(IsWholeReport(header.substr(0, 110), kDashes + "\r\n")) << "a large file is seen by its two ends only";
 }
 
+// A path's controls would write lines of its own: a forged ending, an escape sequence.
+TEST(DumpReport, ShowsEveryControlInAPathAsAReplacementCharacter) {
+  const std::wstring path = L"C:\\x\r\n[Empty File: 0 Bytes]\x1b[2J\a\x7f\x01";
+  const std::string shown = "\r\nFile:      C:\\x\uFFFD\uFFFD[Empty File: 0 Bytes]\uFFFD[2J\uFFFD\uFFFD\uFFFD\r\n";
+  for (const std::string& report :
+       {RenderReportHeader(path, 0, 0, 64, true), RenderOpenErrorReport(path, L"x"), RenderCloudFileReport(path)}) {
+    EXPECT_NE(report.find(shown), std::string::npos) << report;
+  }
+}
+
 }  // namespace hv::dump_test
