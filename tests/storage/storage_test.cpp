@@ -162,6 +162,14 @@ TEST(ProbeDirectoryWritable, WaitsOutOnlyAShortHoldOfTheProbeFile) {
   }
 }
 
+// Error 5 is also the answer of a directory that takes no new files: waited out only while
+// the probe file of another run, pending deletion, is listed.
+TEST(ProbeDirectoryWritable, WaitsOutAccessDeniedOnlyWhileTheProbeFileIsListed) {
+  const std::tuple<uint32_t, bool, bool> cases[] = {{32, false, true}, {32, true, true}, {5, true, true},
+                                                    {5, false, false}, {2, true, false}, {3, false, false}};
+  for (const auto& [code, listed, wait] : cases) EXPECT_EQ(IsProbeHeldByAnotherRun(code, listed), wait) << code;
+}
+
 // A drive path of exactly `length` units made of ordinary components.
 std::wstring RootOfLength(size_t length) {
   std::wstring root = L"C:\\deep";
