@@ -1,13 +1,16 @@
 #include "dump/report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <initializer_list>
+#include <string_view>
 
 #include "dump/rows/row_layout.h"
 #include "dump/rows/row_paths.h"
 #include "text/encoding.h"
+#include "text/system_error.h"
 
 namespace hv {
 namespace {
@@ -70,6 +73,54 @@ std::string RenderFooterBlock(const std::string& line) {
   AppendLine(text, line);
   AppendLine(text, Separator('-'));
   return text;
+}
+
+bool IsDecimal(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A whole message of a read-error line: a short wording, or the platform's text ending in the
+// code in parentheses, or the bare code. A file cut after a line break inside the platform's
+// text ends otherwise.
+bool IsWholeFileErrorText(std::string_view message) {
+  for (const uint32_t code : {2u, 5u, 32u}) {  // the codes with a short wording of their own
+    if (message == WideToUtf8(FileErrorText(code))) {
+      return true;
+    }
+  }
+  const size_t open = message.rfind(" (");
+  if (open == std::string_view::npos) {
+    return IsDecimal(message);
+  }
+  return message.back() == ')' && IsDecimal(message.substr(open + 2, message.size() - open - 3));
+}
+
+// The hex dump report's last block, whole: the three lines of a footer (a file cut right after
+// its first dashed line ends with dashes too), the empty-file line, or a read-error line.
+bool EndsWithWholeEnding(const std::string& tail) {
+  const std::string dashes = Separator('-') + kLineEnd;
+  for (const char* footerLine : {"[End of File: Fully displayed] (Total: ", "[Truncated] Display capped at "}) {
+    const size_t footer = tail.rfind(kLineEnd + dashes + footerLine);
+    const size_t end = footer == std::string::npos ? footer : tail.find(kLineEnd, footer + 2 + dashes.size());
+    if (end != std::string::npos && tail.compare(end, std::string::npos, kLineEnd + dashes) == 0) {
+      return true;
+    }
+  }
+  if (tail.ends_with("\r\n[Empty File: 0 Bytes]\r\n")) {
+    return true;
+  }
+  // No row begins with "[", and no File line holds a line break, so only the ending can start
+  // a line with it.
+  const std::string readError = "\r\n[Read Error] Stopped at 0x";
+  const size_t start = tail.rfind(readError);
+  if (start == std::string::npos || !tail.ends_with(kLineEnd)) {
+    return false;
+  }
+  const std::string_view line = std::string_view(tail).substr(start + readError.size());
+  return line.size() >= 12 &&
+         std::all_of(line.begin(), line.begin() + 8,
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }) &&
+         line.substr(8, 2) == ": " && IsWholeFileErrorText(line.substr(10, line.size() - 12));
 }
 
 }  // namespace
@@ -146,9 +197,7 @@ bool IsWholeReport(const std::string& head, const std::string& tail) {
   };
   const std::string equals = Separator('=') + kLineEnd;
   if (startsWith(equals + "[Lumo Hex Dump]" + kLineEnd)) {
-    // No row begins with "[", so only the ending can start a line with it.
-    return endsWith(Separator('-') + kLineEnd) || endsWith("\r\n[Empty File: 0 Bytes]\r\n") ||
-           (tail.find("\r\n[Read Error] Stopped at 0x") != std::string::npos && endsWith(kLineEnd));
+    return EndsWithWholeEnding(tail);
   }
   if (startsWith(equals + "[Lumo Hex Dump Error]" + kLineEnd)) {
     return endsWith(kLineEnd + equals);
