@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 #include <string_view>
 
 #include "dump/rows/row_layout.h"
@@ -83,10 +84,10 @@ bool IsDecimal(std::string_view text) {
 // code in parentheses, or the bare code. A file cut after a line break inside the platform's
 // text ends otherwise.
 bool IsWholeFileErrorText(std::string_view message) {
-  for (const uint32_t code : {2u, 5u, 32u}) {  // the codes with a short wording of their own
-    if (message == WideToUtf8(FileErrorText(code))) {
-      return true;
-    }
+  const uint32_t shortlyWorded[] = {2, 5, 32};  // file not found, access denied, locked
+  if (std::any_of(std::begin(shortlyWorded), std::end(shortlyWorded),
+                  [&](uint32_t code) { return message == WideToUtf8(FileErrorText(code)); })) {
+    return true;
   }
   const size_t open = message.rfind(" (");
   if (open == std::string_view::npos) {
@@ -102,7 +103,7 @@ bool EndsWithWholeEnding(const std::string& tail) {
   for (const char* footerLine : {"[End of File: Fully displayed] (Total: ", "[Truncated] Display capped at "}) {
     const size_t footer = tail.rfind(kLineEnd + dashes + footerLine);
     const size_t end = footer == std::string::npos ? footer : tail.find(kLineEnd, footer + 2 + dashes.size());
-    if (end != std::string::npos && tail.compare(end, std::string::npos, kLineEnd + dashes) == 0) {
+    if (end != std::string::npos && std::string_view(tail).substr(end) == kLineEnd + dashes) {
       return true;
     }
   }
