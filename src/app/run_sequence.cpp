@@ -65,8 +65,8 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
   }
 
   // Resolved once: the dump's name and the report's File line both rest on it.
-  const std::wstring inputFullPath = InputFullPath(options.inputFile);
-  const DumpTarget target = BuildDumpPath(location.directory, temporaryCandidate, options.inputFile, inputFullPath);
+  const InputPath input = ResolveInputPath(options.inputFile);
+  const DumpTarget target = BuildDumpPath(location.directory, temporaryCandidate, options.inputFile, input.full);
   if (!target.ok) {
     return Fail(L"Cannot build a safe output path for the hex dump.", 1);
   }
@@ -89,7 +89,7 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
 
   DumpRequest request;
   request.inputPath = options.inputFile;
-  request.inputFullPath = inputFullPath;
+  request.resolvedInput = input;
   request.outputPath = target.dumpPath;
   request.maxKb = static_cast<uint64_t>(options.maxKb);
   request.uppercase = options.uppercase;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "storage/dump_result.h"
+#include "storage/path.h"
 
 namespace hv {
 
@@ -15,8 +16,8 @@ struct DumpRequest {
   std::wstring temporaryPath;
   uint64_t maxKb = 64;
   bool uppercase = true;
-  // InputFullPath(inputPath) when the caller has resolved it already; empty, it is resolved here.
-  std::wstring inputFullPath = {};
+  // ResolveInputPath(inputPath) when the caller has resolved it already; empty, it is resolved here.
+  InputPath resolvedInput = {};
 };
 
 }  // namespace hv

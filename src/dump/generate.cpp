@@ -165,9 +165,10 @@ bool IsOnlineOnlyCloudAttributes(uint32_t attributes) {
 }
 
 DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, const CloudFileTest& cloudTest) {
-  const std::wstring displayPath =
-      request.inputFullPath.empty() ? InputFullPath(request.inputPath) : request.inputFullPath;
-  const std::wstring openPath = ToLongPath(displayPath);
+  const InputPath paths =
+      request.resolvedInput.full.empty() ? ResolveInputPath(request.inputPath) : request.resolvedInput;
+  const std::wstring& displayPath = paths.full;
+  const std::wstring& openPath = paths.open;
   const uint64_t capBytes = request.maxKb * 1024;
 
   if (IsOnlineOnlyCloudFile(openPath, cloudTest)) {

@@ -1,13 +1,17 @@
 #include "dump/report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
+#include <string_view>
 
 #include "dump/rows/row_layout.h"
 #include "dump/rows/row_paths.h"
 #include "text/encoding.h"
+#include "text/system_error.h"
 
 namespace hv {
 namespace {
@@ -39,6 +43,15 @@ std::string RangeText(uint64_t fileSize, uint64_t shownBytes, uint64_t maxKb, bo
   return "Showing first " + std::to_string(maxKb) + " KB" + end;
 }
 
+// A path as the File line shows it: a control character (a line break, an escape sequence's
+// start) would let a path write lines or commands of its own into the viewer.
+std::string DisplayPathText(const std::wstring& path) {
+  std::wstring shown = path;
+  std::replace_if(
+      shown.begin(), shown.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; }, L'\xFFFD');
+  return WideToUtf8(shown);
+}
+
 // The header block and the error reports: a title and the File line, then their own lines,
 // between two lines of "=".
 std::string RenderFileBlock(const char* title, const std::wstring& displayPath,
@@ -46,7 +59,7 @@ std::string RenderFileBlock(const char* title, const std::wstring& displayPath,
   std::string text;
   AppendLine(text, Separator('='));
   AppendLine(text, title);
-  AppendLine(text, "File:      " + WideToUtf8(displayPath));
+  AppendLine(text, "File:      " + DisplayPathText(displayPath));
   for (const std::string& line : lines) {
     AppendLine(text, line);
   }
@@ -61,6 +74,54 @@ std::string RenderFooterBlock(const std::string& line) {
   AppendLine(text, line);
   AppendLine(text, Separator('-'));
   return text;
+}
+
+bool IsDecimal(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A whole message of a read-error line: a short wording, or the platform's text ending in the
+// code in parentheses, or the bare code. A file cut after a line break inside the platform's
+// text ends otherwise.
+bool IsWholeFileErrorText(std::string_view message) {
+  const uint32_t shortlyWorded[] = {2, 5, 32};  // file not found, access denied, locked
+  if (std::any_of(std::begin(shortlyWorded), std::end(shortlyWorded),
+                  [&](uint32_t code) { return message == WideToUtf8(FileErrorText(code)); })) {
+    return true;
+  }
+  const size_t open = message.rfind(" (");
+  if (open == std::string_view::npos) {
+    return IsDecimal(message);
+  }
+  return message.back() == ')' && IsDecimal(message.substr(open + 2, message.size() - open - 3));
+}
+
+// The hex dump report's last block, whole: the three lines of a footer (a file cut right after
+// its first dashed line ends with dashes too), the empty-file line, or a read-error line.
+bool EndsWithWholeEnding(const std::string& tail) {
+  const std::string dashes = Separator('-') + kLineEnd;
+  for (const char* footerLine : {"[End of File: Fully displayed] (Total: ", "[Truncated] Display capped at "}) {
+    const size_t footer = tail.rfind(kLineEnd + dashes + footerLine);
+    const size_t end = footer == std::string::npos ? footer : tail.find(kLineEnd, footer + 2 + dashes.size());
+    if (end != std::string::npos && std::string_view(tail).substr(end) == kLineEnd + dashes) {
+      return true;
+    }
+  }
+  if (tail.ends_with("\r\n[Empty File: 0 Bytes]\r\n")) {
+    return true;
+  }
+  // No row begins with "[", and no File line holds a line break, so only the ending can start
+  // a line with it.
+  const std::string readError = "\r\n[Read Error] Stopped at 0x";
+  const size_t start = tail.rfind(readError);
+  if (start == std::string::npos || !tail.ends_with(kLineEnd)) {
+    return false;
+  }
+  const std::string_view line = std::string_view(tail).substr(start + readError.size());
+  return line.size() >= 12 &&
+         std::all_of(line.begin(), line.begin() + 8,
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }) &&
+         line.substr(8, 2) == ": " && IsWholeFileErrorText(line.substr(10, line.size() - 12));
 }
 
 }  // namespace
@@ -137,9 +198,7 @@ bool IsWholeReport(const std::string& head, const std::string& tail) {
   };
   const std::string equals = Separator('=') + kLineEnd;
   if (startsWith(equals + "[Lumo Hex Dump]" + kLineEnd)) {
-    // No row begins with "[", so only the ending can start a line with it.
-    return endsWith(Separator('-') + kLineEnd) || endsWith("\r\n[Empty File: 0 Bytes]\r\n") ||
-           (tail.find("\r\n[Read Error] Stopped at 0x") != std::string::npos && endsWith(kLineEnd));
+    return EndsWithWholeEnding(tail);
   }
   if (startsWith(equals + "[Lumo Hex Dump Error]" + kLineEnd)) {
     return endsWith(kLineEnd + equals);

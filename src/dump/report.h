@@ -24,8 +24,8 @@ std::string RenderCloudFileReport(const std::wstring& displayPath);
 std::string RenderWriteFailureReport(const std::wstring& errorText);
 
 // Whether a file that begins with `head` and ends with `tail` (the same text for a small
-// file) is one whole report of any of the forms above: its first line and its last line
-// are those of one form, which a file cut short or someone else's file does not have.
+// file) is one whole report of any of the forms above: its first line and its whole last
+// block are those of one form, which a file cut short or someone else's file does not have.
 bool IsWholeReport(const std::string& head, const std::string& tail);
 
 std::string FormatHex(uint64_t value, bool uppercase, unsigned minimumDigits);

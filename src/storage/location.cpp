@@ -35,9 +35,11 @@ size_t FirstCreatableIndex(const std::wstring& path) {
   return 0;
 }
 
-// Only another instance probing the same directory holds the probe file, and only for a
-// moment; every other failure is the directory's answer.
-bool IsProbeHeldByAnotherRun(uint32_t code) { return code == ERROR_SHARING_VIOLATION; }
+// A file pending deletion still stands in the listing while its attributes are refused.
+bool IsListed(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  return UniqueFind(FindFirstFileW(path.c_str(), &data)).valid();
+}
 
 void SetFirstError(std::wstring* error, const std::wstring& text) {
   if (error != nullptr && error->empty()) {
@@ -46,6 +48,13 @@ void SetFirstError(std::wstring* error, const std::wstring& text) {
 }
 
 }  // namespace
+
+// Only another instance probing the same directory holds the probe file, and only for a moment:
+// open, or deleted but not yet closed. Access denied is also the answer of a directory that
+// takes no new files, which must cost no wait: only a listed probe file is waited for.
+bool IsProbeHeldByAnotherRun(uint32_t code, bool probeListed) {
+  return code == ERROR_SHARING_VIOLATION || (code == ERROR_ACCESS_DENIED && probeListed);
+}
 
 std::wstring TempDirectory() {
   std::vector<wchar_t> buffer(kTempBufferLength, L'\0');
@@ -92,7 +101,10 @@ bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error) 
         .valid();
   };
   uint32_t code = 0;
-  if (TryWithPauses(kProbeAttempts, kProbePauseMs, code, createProbe, IsProbeHeldByAnotherRun)) {
+  const auto heldByAnotherRun = [&](uint32_t failure) {
+    return IsProbeHeldByAnotherRun(failure, failure == ERROR_ACCESS_DENIED && IsListed(probe));
+  };
+  if (TryWithPauses(kProbeAttempts, kProbePauseMs, code, createProbe, heldByAnotherRun)) {
     DeleteFileW(probe.c_str());
     return true;
   }

@@ -55,6 +55,25 @@ bool HasNameEndingInDotOrBlank(const std::wstring& path) {
   return false;
 }
 
+// The root that resolving a long-form path must keep: "X:\" (the letter folded to a capital,
+// which the platform may write either way) or "\\server\share". Empty for any other path,
+// and for the device namespaces \\.\ and \\?\, which name no server.
+std::wstring ResolvableRoot(const std::wstring& path) {
+  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') {
+    const wchar_t letter = path[0] >= L'a' && path[0] <= L'z' ? static_cast<wchar_t>(path[0] - L'a' + L'A') : path[0];
+    return {letter, L':', L'\\'};
+  }
+  if (!IsUncPath(path)) {
+    return {};
+  }
+  const size_t serverEnd = std::min(path.find(L'\\', 2), path.size());
+  const std::wstring_view server(path.data() + 2, serverEnd - 2);
+  if (server.empty() || server == L"." || server == L"?") {
+    return {};
+  }
+  return path.substr(0, path.find(L'\\', serverEnd + 1));
+}
+
 }  // namespace
 
 std::wstring NormalizeSeparators(const std::wstring& path) {
@@ -170,17 +189,30 @@ bool ResolveFullPath(const std::wstring& path, std::wstring& fullPath) {
   return true;
 }
 
-std::wstring InputFullPath(const std::wstring& input) {
+InputPath ResolveInputPath(const std::wstring& input) {
   const std::wstring normalized = NormalizeSeparators(input);
-  const std::wstring plain = StripLongPathPrefix(normalized);
-  // Only the long form can name a file whose name ends in dots or blanks: resolving would
-  // drop them and name another file. Any other long-form input is resolved like the rest.
-  if (HasLongPathPrefix(normalized) && HasNameEndingInDotOrBlank(plain)) {
-    return StripTrailingSeparators(plain);
-  }
   std::wstring full;
-  return ResolveFullPath(plain, full) ? full : plain;
+  if (!HasLongPathPrefix(normalized)) {
+    if (!ResolveFullPath(normalized, full)) {
+      full = normalized;
+    }
+    // The platform reads a device name (nul.txt, con) in any folder as the device, \\.\nul:
+    // that is what this spelling names, shown and opened as such.
+    return {full, ToLongPath(full)};
+  }
+  const std::wstring plain = StripLongPathPrefix(normalized);
+  const std::wstring root = ResolvableRoot(plain);
+  // Resolving may turn a device-named file into the device, drop the dots or blanks that end a
+  // name, or make a path without a drive letter relative: the input then names another file.
+  if (!root.empty() && !HasNameEndingInDotOrBlank(plain) && ResolveFullPath(plain, full) &&
+      ResolvableRoot(full) == root) {
+    return {full, ToLongPath(full)};
+  }
+  const std::wstring typed = StripTrailingSeparators(normalized);
+  return {root.empty() ? typed : StripLongPathPrefix(typed), typed};
 }
+
+std::wstring InputFullPath(const std::wstring& input) { return ResolveInputPath(input).full; }
 
 uint32_t GetPathAttributes(const std::wstring& path) {
   return GetFileAttributesW(ToLongPath(NormalizeSeparators(path)).c_str());

@@ -24,11 +24,21 @@ std::wstring FileNameOf(const std::wstring& path);
 // fullPath untouched.
 bool ResolveFullPath(const std::wstring& path, std::wstring& fullPath);
 
-// The full path an input is known by: its dump name and the File line rest on it.
-// Resolved without its long-path prefix, falling back to the normalised path when the
-// platform cannot resolve it; only a long-form input with a name that ends in dots or
-// blanks, which resolving would change, is taken as it stands.
-std::wstring InputFullPath(const std::wstring& input);
+// How an input is known and reached: `full` is the path its dump is named by and its File
+// line shows, `open` the path the platform is handed to read it.
+struct InputPath {
+  std::wstring full;
+  std::wstring open;
+};
+
+// An ordinary input is resolved, falling back to the normalised path when the platform cannot
+// resolve it. A long-form input names what the ordinary form may not (a device name such as
+// nul.txt, a name ending in dots or blanks, a volume without a drive letter): it is resolved
+// only when it has a drive or server root, no name ending in dots or blanks, and resolving
+// keeps that root (a device name loses it). Otherwise it is opened as typed and shown so,
+// without the prefix when a drive or server path follows it.
+InputPath ResolveInputPath(const std::wstring& input);
+std::wstring InputFullPath(const std::wstring& input);  // ResolveInputPath(input).full
 
 uint32_t GetPathAttributes(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);

@@ -5,13 +5,13 @@
 namespace hv {
 
 bool TryWithPauses(int attempts, uint32_t pauseMs, uint32_t& lastError, const std::function<bool()>& attempt,
-                   bool (*worthRetrying)(uint32_t code)) {
+                   const std::function<bool(uint32_t code)>& worthRetrying) {
   for (int tried = 1; tried <= attempts; ++tried) {
     if (attempt()) {
       return true;
     }
     lastError = GetLastError();
-    if (tried == attempts || (worthRetrying != nullptr && !worthRetrying(lastError))) {
+    if (tried == attempts || (worthRetrying && !worthRetrying(lastError))) {
       break;
     }
     Sleep(pauseMs);

@@ -11,6 +11,6 @@ namespace hv {
 // succeeded. A failed try leaves its last-error code in `lastError`; the tries stop early
 // at a code that `worthRetrying`, when given, rejects. No pause follows the last try.
 bool TryWithPauses(int attempts, uint32_t pauseMs, uint32_t& lastError, const std::function<bool()>& attempt,
-                   bool (*worthRetrying)(uint32_t code) = nullptr);
+                   const std::function<bool(uint32_t code)>& worthRetrying = {});
 
 }  // namespace hv

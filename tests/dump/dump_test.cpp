@@ -172,7 +172,32 @@ TEST(IsWholeReport, KnowsEveryFormByItsFirstAndLastLine) {
       {"someone else's file\r\n" + kEquals + "\r\n", false},
   };
   for (const auto& [text, whole] : cases) EXPECT_EQ(IsWholeReport(text, text), whole) << text;
-  EXPECT_TRUE(IsWholeReport(header.substr(0, 110), kDashes + "\r\n")) << "a large file is seen by its two ends only";
+  EXPECT_TRUE(IsWholeReport(header.substr(0, 110), Footer("[End of File: Fully displayed] (Total: 1 bytes)")))
+      << "a large file is seen by its two ends only";
+}
+
+// A path's controls would write lines of its own: a forged ending, an escape sequence.
+TEST(DumpReport, ShowsEveryControlInAPathAsAReplacementCharacter) {
+  const std::wstring path = L"C:\\x\r\n[Empty File: 0 Bytes]\x1b[2J\a\x7f\x01";
+  const std::string shown = "\r\nFile:      C:\\x\uFFFD\uFFFD[Empty File: 0 Bytes]\uFFFD[2J\uFFFD\uFFFD\uFFFD\r\n";
+  for (const std::string& report :
+       {RenderReportHeader(path, 0, 0, 64, true), RenderOpenErrorReport(path, L"x"), RenderCloudFileReport(path)}) {
+    EXPECT_NE(report.find(shown), std::string::npos) << report;
+  }
+}
+
+TEST(IsWholeReport, RefusesAReportCutInsideItsLastBlock) {
+  const std::string report = Header("C:\\a", "1 bytes", "x") + Columns() + Rows(0, "A", 1) + "\r\n";
+  const std::string stopped = report + "[Read Error] Stopped at 0x00010000: The request failed\r\n";
+  const std::string dashes = kDashes + "\r\n";
+  const std::pair<std::string, bool> cases[] = {
+      {report + dashes, false},
+      {report + dashes + "[Truncated] Display capped at 1 KB (Total: 2.00 KB)\r\n" + dashes, true},
+      {stopped, false},
+      {stopped + "because of an I/O device error. (1117)\r\n", true},
+      {report + "[Read Error] Stopped at 0x00010000: 1117\r\n", true},
+  };
+  for (const auto& [text, whole] : cases) EXPECT_EQ(IsWholeReport(text, text), whole) << text;
 }
 
 }  // namespace hv::dump_test

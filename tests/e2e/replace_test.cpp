@@ -59,32 +59,37 @@ TEST(DumpPath, APreviousDumpStillBeingReadGivesWayToTheNewDump) {
   EXPECT_EQ(ReadWholeFile(dump), shown);
 }
 
+// Each dump is named by and shows the file its input names, and reads that file: a long-form
+// input names files the ordinary form cannot (device names, names ending in dots) and paths
+// without a drive; a path's controls are shown replaced and write no lines of their own.
 TEST(DumpPath, EverySpellingOfAnInputNamesOneDumpAndOneFileLine) {
   Installation install;
-  const std::wstring input = install.Input(L"f.bin", "abc");
-  CreateDirectoryW(install.Dir(L"in\\sub").c_str(), nullptr);
+  const std::wstring input = install.Input(L"f.bin", "abc"), lf = L"\\\\?\\";
   CurrentDirectory current(install.Dir(L"in"));
   ASSERT_TRUE(current.changed());
-  std::wstring slashed = input;
-  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
-  for (const std::wstring& spelling : {input, slashed, std::wstring(L"sub\\..\\f.bin"), L"\\\\?\\" + input,
-                                       L"\\\\?\\" + install.Dir(L"in\\sub\\..\\f.bin")}) {
-    ASSERT_EQ(install.RunOn(spelling).exitCode, 0u) << Utf8(spelling);
-    // Only dumps count: an earlier viewer may still hold its dump aside.
-    std::vector<std::wstring> dumps = ListNames(install.dumps());
-    std::erase_if(dumps, [](const std::wstring& name) { return !name.ends_with(L".hextxt"); });
-    ASSERT_EQ(dumps, std::vector<std::wstring>{FileNameOf(install.DumpOf(input))}) << Utf8(spelling);
-    const std::string dump = ReadWholeFile(install.DumpOf(input));
-    EXPECT_EQ(FileLine(dump), "File:      " + Utf8(input)) << Utf8(spelling);
-    EXPECT_TRUE(dump.ends_with(kFooter)) << Utf8(spelling);
+  // As typed, and the full path that names the dump and, controls replaced, shows on the File line.
+  std::vector<std::pair<std::wstring, std::wstring>> cases = {{L"sub/../f.bin", input},
+                                                              {lf + install.Dir(L"in\\sub\\..\\f.bin"), input}};
+  for (const wchar_t* name : {L"nul.txt", L"con", L"aux.c", L"g.bin.."}) {
+    ASSERT_TRUE(WriteWholeFile(lf + install.Dir(L"in\\") + name, "abc"));
+    cases.emplace_back(lf + install.Dir(L"in\\") + name, install.Dir(L"in\\") + name);
   }
-  // A name that ends in dots can only be given in the long form; it names that very file.
-  const std::wstring dotted = install.Dir(L"in\\g.bin..");
-  ASSERT_TRUE(WriteWholeFile(L"\\\\?\\" + dotted, "xyz"));
-  ASSERT_EQ(install.RunOn(L"\\\\?\\" + dotted).exitCode, 0u);
-  const std::string dump = ReadWholeFile(install.DumpOf(dotted));
-  EXPECT_EQ(FileLine(dump), "File:      " + Utf8(dotted));
-  EXPECT_NE(dump.find("|xyz             |"), std::string::npos) << dump;
+  for (const std::wstring& missing : {std::wstring(L"\\\\?\\Volume{6f1d0d8c-0000-0000-0000-100000000000}\\in\\a.bin"),
+                                      std::wstring(L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\in\\a.bin"),
+                                      install.Dir(L"in\\x\r\n[Empty File: 0 Bytes]\x1b[2J\a\x7f\\a.bin")}) {
+    cases.emplace_back(missing, missing);
+  }
+  for (const auto& [typed, full] : cases) {
+    ASSERT_EQ(install.RunOn(typed).exitCode, 0u) << Utf8(typed);
+    std::wstring shown = full;
+    std::replace_if(
+        shown.begin(), shown.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; }, L'\xFFFD');
+    const std::string dump = ReadWholeFile(install.DumpOf(full));
+    EXPECT_EQ(FileLine(dump), "File:      " + Utf8(shown)) << Utf8(typed);
+    // The file's own bytes, or the open-error report's five lines and no more.
+    EXPECT_TRUE(full.ends_with(L"a.bin") ? std::count(dump.begin(), dump.end(), '\n') == 5 : dump.ends_with(kFooter))
+        << dump;
+  }
 }
 
 }  // namespace

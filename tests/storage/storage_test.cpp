@@ -51,21 +51,40 @@ TEST(PathStrings, FollowTheRulesAtTheirEdges) {
   for (const auto& [operation, input, output] : cases) EXPECT_EQ(operation(input), output) << WideToUtf8(input);
 }
 
-TEST(InputFullPath, GivesOnePathForEverySpellingOfAFile) {
+TEST(InputFullPath, ResolvesOnlyWhatStillNamesTheTypedFile) {
   ScratchDirectory scratch;
-  const std::wstring file = scratch.Join(L"in.bin");
+  const std::wstring file = scratch.Join(L"in.bin"), lf = L"\\\\?\\";
   test::CurrentDirectory current(scratch.path());
   ASSERT_TRUE(current.changed());
   std::wstring slashed = file;
   std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
-  for (const std::wstring& spelling : {std::wstring(L"./sub/../in.bin"), slashed, L"\\\\?\\" + file, file + L"\\",
-                                       L"\\\\?\\" + scratch.Join(L"sub\\..\\in.bin")}) {
-    EXPECT_EQ(InputFullPath(spelling), file) << WideToUtf8(spelling);
+  const auto asTyped = [&](const std::wstring& leaf) { return std::pair(scratch.Join(leaf), lf + scratch.Join(leaf)); };
+  const auto same = [](const std::wstring& path) { return std::pair(path, path); };
+  // As typed; shown (and hashed) and opened.
+  const std::tuple<std::wstring, std::pair<std::wstring, std::wstring>> cases[] = {
+      {L"./sub/../in.bin", {file, lf + file}},
+      {slashed, {file, lf + file}},
+      {file + L"\\", {file, lf + file}},
+      {lf + file, {file, lf + file}},
+      {lf + scratch.Join(L"sub\\..\\in.bin"), {file, lf + file}},
+      {L"\\\\?\\UNC\\srv\\share\\x", {L"\\\\srv\\share\\x", L"\\\\?\\UNC\\srv\\share\\x"}},
+      // Resolving drops the dots or blanks that end a name, and makes a device of a device name:
+      // only the long form names such a file.
+      {file + L"..", {file, lf + file}},
+      {lf + file + L"..", asTyped(L"in.bin..")},
+      {lf + scratch.Join(L"dir \\in.bin"), asTyped(L"dir \\in.bin")},
+      {lf + scratch.Join(L"a\\..\\b."), asTyped(L"a\\..\\b.")},
+      {scratch.Join(L"nul.txt"), same(L"\\\\.\\nul")},
+      {lf + scratch.Join(L"nul.txt"), asTyped(L"nul.txt")},
+      // No drive or server: no ordinary form, and never made relative.
+      {L"\\\\?\\Volume{1}\\a.bin", same(L"\\\\?\\Volume{1}\\a.bin")},
+      {L"\\\\?\\GLOBALROOT\\Device\\a.bin", same(L"\\\\?\\GLOBALROOT\\Device\\a.bin")},
+      {L"\\\\?\\f.", same(L"\\\\?\\f.")},
+  };
+  for (const auto& [typed, paths] : cases) {
+    const InputPath resolved = ResolveInputPath(typed);
+    EXPECT_EQ(std::pair(resolved.full, resolved.open), paths) << WideToUtf8(typed);
   }
-  // Only the long form names a file whose name ends in dots or blanks; resolving would drop them.
-  EXPECT_EQ(InputFullPath(L"\\\\?\\" + file + L".."), file + L"..");
-  EXPECT_EQ(InputFullPath(L"\\\\?\\" + scratch.Join(L"dir \\in.bin")), scratch.Join(L"dir \\in.bin"));
-  EXPECT_EQ(InputFullPath(file + L".."), file);
 }
 
 TEST(AtomicFileWriter, ReplacesOnlyWhatItMay) {
@@ -141,6 +160,14 @@ TEST(ProbeDirectoryWritable, WaitsOutOnlyAShortHoldOfTheProbeFile) {
     EXPECT_EQ(ProbeDirectoryWritable(scratch.path(), &error), holdMs < 100) << holdMs;
     EXPECT_EQ(error, holdMs < 100 ? L"" : L"'" + scratch.path() + L"' rejects writes (error 32)");
   }
+}
+
+// Error 5 is also the answer of a directory that takes no new files: waited out only while
+// the probe file of another run, pending deletion, is listed.
+TEST(ProbeDirectoryWritable, WaitsOutAccessDeniedOnlyWhileTheProbeFileIsListed) {
+  const std::tuple<uint32_t, bool, bool> cases[] = {{32, false, true}, {32, true, true}, {5, true, true},
+                                                    {5, false, false}, {2, true, false}, {3, false, false}};
+  for (const auto& [code, listed, wait] : cases) EXPECT_EQ(IsProbeHeldByAnotherRun(code, listed), wait) << code;
 }
 
 // A drive path of exactly `length` units made of ordinary components.
