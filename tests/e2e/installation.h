@@ -8,13 +8,27 @@
 #include <string>
 #include <vector>
 
-#include "storage/path.h"
+#include "storage/path.h"  // for FileNameOf in a test that others maintain
 #include "support/test_support.h"
-#include "text/encoding.h"
 
 namespace hv::test {
 
-inline std::string Utf8(const std::wstring& text) { return WideToUtf8(text); }
+// UTF-8 by its definition, for the texts of these tests (no surrogates among them).
+inline std::string Utf8(const std::wstring& text) {
+  std::string bytes;
+  for (const wchar_t u : text) {
+    if (u < 0x80) {
+      bytes += static_cast<char>(u);
+    } else if (u < 0x800) {
+      bytes += {static_cast<char>(0xC0 | u >> 6), static_cast<char>(0x80 | (u & 0x3F))};
+    } else {
+      bytes += {static_cast<char>(0xE0 | u >> 12), static_cast<char>(0x80 | (u >> 6 & 0x3F)),
+                static_cast<char>(0x80 | (u & 0x3F))};
+    }
+  }
+  return bytes;
+}
+inline std::vector<std::wstring> OnlyFile(const std::wstring& path) { return {path.substr(path.rfind(L'\\') + 1)}; }
 
 class Installation {
  public:
@@ -55,7 +69,6 @@ class Installation {
     ProcessOptions options;
     options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + temp, L"TEMP=" + temp,
                               L"LUMO_VIEWER_COPY_TO=" + (copyTo.empty() ? seen() : copyTo)};
-    options.timeoutMs = 120000;
     return options;
   }
   ProcessResult Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo = {},

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "dump/reference.h"
 #include "installation.h"
@@ -22,40 +24,38 @@ TEST(DumpPath, TakenByAnotherProgramFailsTheRunWithTheGenerationError) {
   Installation install;
   const std::wstring input = install.Input(L"huge.bin", std::string(24 << 20, 'h')), previous = install.DumpOf(input);
   ASSERT_TRUE(WriteWholeFile(previous, "previous"));
-  FileHolder taker(previous, L"take", 120000);
-  ASSERT_TRUE(taker.holding());
-
-  const ProcessResult run = install.RunOn(input, {L"--max-kb=24576"});
-  EXPECT_EQ(taker.Release(), 0u) << "the path was never free for the other program";
+  std::atomic<bool> done = false;
+  UniqueFile taken;
+  std::thread taker([&] {
+    while (!done && !(taken = OpenShared(previous, 0, CREATE_NEW))) Sleep(1);
+  });
+  const ProcessResult run = install.RunOn(input, {L"--max-kb=24576", L"--wait-timeout=600000"});
+  done = true;
+  taker.join();
+  EXPECT_TRUE(taken) << "the path was never free for the other program";
   EXPECT_EQ(run.exitCode, 1u);
   // The waiting viewer shares the standard error and may have its say too.
   EXPECT_NE(run.standardError.find("Lumo Hex View Error: Cannot write the hex dump file: MoveFileExW failed: "),
             std::string::npos)
       << run.standardError;
+  taken.reset();
   EXPECT_EQ(ReadWholeFile(previous), "") << "the other program's file stays as it made it";
-  EXPECT_EQ(ListNames(install.dumps()), std::vector<std::wstring>{FileNameOf(previous)}) << "no temporary is left";
+  EXPECT_EQ(ListNames(install.dumps()), OnlyFile(previous)) << "no temporary is left";
 }
 
-// A reader with full sharing still holds the previous dump, and an earlier process with the
-// same id left the aside names it would take first.
+// A reader with full sharing still holds the previous dump: it gives way to the new dump at once.
 TEST(DumpPath, APreviousDumpStillBeingReadGivesWayToTheNewDump) {
   Installation install;
   const std::wstring input = install.Input(L"abc.bin", "abc"), dump = install.DumpOf(input);
   ASSERT_TRUE(WriteWholeFile(dump, "previous"));
-  FileHolder reader(dump, L"all");
-  ASSERT_TRUE(reader.holding());
-  ProcessOptions options = install.Options();
-  options.beforeResume = [&](uint32_t processId) {
-    for (int n = 0; n < 4; ++n) {
-      WriteWholeFile(dump + L"." + std::to_wstring(processId) + L"_" + std::to_wstring(n) + L".removed.tmp", "");
-    }
-  };
-  const ProcessResult run = RunProcess(install.program(), {L"--max-kb=1", input, install.viewer()}, options);
+  UniqueFile reader = OpenShared(dump, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_TRUE(reader);
+  const ProcessResult run = install.RunOn(input);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.standardError, "");
   const std::string shown = ReadWholeFile(dump);
   EXPECT_TRUE(shown.ends_with(kFooter)) << shown;
-  reader.Release();
+  reader.reset();
   EXPECT_EQ(ReadWholeFile(dump), shown);
 }
 

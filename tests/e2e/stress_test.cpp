@@ -31,13 +31,13 @@ TEST(Stress, ADozenSimultaneousRunsAllDeliverExactDumps) {
   const auto seen = [&](size_t i) { return install.Dir(L"seen-" + std::to_wstring(i)); };
   for (size_t i = 0; i < results.size(); ++i) {
     threads.emplace_back([&, i] {
-      results[i] = install.Run({L"--max-kb=1024", inputs[i % 3], install.viewer()}, seen(i));
+      results[i] = install.Run({L"--max-kb=1024", L"--wait-timeout=600000", inputs[i % 3], install.viewer()}, seen(i));
     });
   }
   for (auto& thread : threads) thread.join();
   for (size_t i = 0; i < results.size(); ++i) {
     EXPECT_EQ(results[i].exitCode, 0u) << results[i].standardError;
-    ASSERT_TRUE(WaitForFile(seen(i), 60000));
+    ASSERT_TRUE(WaitForFile(seen(i)));
     EXPECT_TRUE(ReadWholeFile(seen(i)) == references[i % 3]) << i;
   }
   EXPECT_EQ(ListNames(install.dumps()).size(), inputs.size()) << "only the dumps are left";
@@ -46,25 +46,23 @@ TEST(Stress, ADozenSimultaneousRunsAllDeliverExactDumps) {
 TEST(Stress, AViewerWatchingTheDumpPathNeverSeesAPartialDump) {
   Installation install;  // the stand-in viewer looks every millisecond and copies what it first finds
   const std::wstring input = install.Input(L"huge.bin", RandomBytes(24 << 20, 3));
-  ASSERT_EQ(install.RunOn(input, {L"--max-kb=24576"}).exitCode, 0u);
-  ASSERT_TRUE(WaitForFile(install.seen(), 180000));
+  ASSERT_EQ(install.RunOn(input, {L"--max-kb=24576", L"--wait-timeout=600000"}).exitCode, 0u);
+  ASSERT_TRUE(WaitForFile(install.seen()));
   EXPECT_TRUE(ReadWholeFile(install.seen()) == ReadWholeFile(install.DumpOf(input)));
 }
 
 TEST(Stress, HostileCommandLinesNeverCrashOrHang) {
   Installation install;
   const std::wstring input = install.Input(L"in.bin", "hostile");
-  const std::wstring recorder = install.Dir(L"arg-recorder.exe");  // a viewer that ends at once
-  CopyFileW(BuiltProgram(L"arg-recorder.exe").c_str(), recorder.c_str(), FALSE);
   std::vector<std::wstring> words = {
-      input, input, recorder, recorder, std::wstring(300, L'-'), std::wstring(5000, L'\xD800')};
+      input, input, install.viewer(), install.viewer(), std::wstring(300, L'-'), std::wstring(5000, L'\xD800')};
   for (const wchar_t* word :
        {L"", L"-", L"--", L"--max-kb", L"--max-kb=-5", L"--case=sideways", L"--uppercase", L"--lowercase=", L"--=",
         L"\u65E5\u672C", L"\xD83D\xDE00", L"a\xDC00z", L"NUL", L"CON", L"\\\\.\\NUL", L"\\\\?\\C:\\", L"trailing\\"})
     words.push_back(word);
   std::mt19937 random(20261206);
   int exits[3] = {};
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 40; ++i) {
     std::vector<std::wstring> arguments(random() % 5);
     for (auto& argument : arguments) argument = words[random() % words.size()];
     const ProcessResult run = install.Run(arguments);
@@ -97,10 +95,6 @@ TEST(ErrorBox, ShowsTheWholeMessageAndWaitsToBeDismissed) {
       }
     }
     EXPECT_TRUE(found) << "no box showed the whole message";
-    const std::string shot = UnixPathOf(JoinPath(ModuleDirectory(), L"message-box"));
-    EXPECT_EQ(RunUnixShell("xwd -root -silent > '" + shot + ".xwd' && python3 '" +
-                           UnixPathOf(BuiltProgram(L"xwd-to-png.py")) + "' '" + shot + ".xwd' '" + shot + ".png'"),
-              0);
     EXPECT_EQ(RunUnixShell("w=$(xdotool search --name 'Lumo Hex View Error' | head -n 1) && "
                            "xdotool windowfocus --sync \"$w\" key Return"),
               0);

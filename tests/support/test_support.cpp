@@ -7,7 +7,6 @@
 
 #include "launch/viewer_launch.h"
 #include "storage/path.h"
-#include "text/unique_handle.h"
 
 namespace hv::test {
 namespace {
@@ -91,8 +90,8 @@ std::vector<std::wstring> ListNames(const std::wstring& directory) {
 
 std::wstring BuiltProgram(const std::wstring& name) { return JoinPath(ModuleDirectory(), name); }
 
-bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+bool WaitForFile(const std::wstring& path, uint32_t hangMs) {
+  const ULONGLONG deadline = GetTickCount64() + hangMs;
   while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
   return IsExistingFile(path);
 }
@@ -125,7 +124,6 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   const UniqueProcessInformation child(info);
   if (result.started) {
     AssignProcessToJobObject(job.get(), info.hProcess);
-    if (options.beforeResume) options.beforeResume(info.dwProcessId);
     ResumeThread(info.hThread);
     result.finished = WaitForSingleObject(info.hProcess, options.timeoutMs) == WAIT_OBJECT_0;
     if (!result.finished && TerminateProcess(info.hProcess, 99)) WaitForSingleObject(info.hProcess, 10000);
@@ -158,29 +156,15 @@ int RunUnixShell(const std::string& command) {
                                                    ") >/dev/null 2>&1 </dev/null; echo $? > \"$0.partial\"; " +
                                                    "mv \"$0.partial\" \"$0.status\"\n") ||
       !RunProcess(L"/bin/sh", {std::wstring(script.begin(), script.end())}).started ||
-      !WaitForFile(scratch.Join(L"script.status"), 120000)) {
+      !WaitForFile(scratch.Join(L"script.status"))) {
     return -1;
   }
   return std::atoi(ReadWholeFile(scratch.Join(L"script.status")).c_str());
 }
 
-FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs)
-    : thread_([=, this] {
-        ProcessOptions options;
-        options.timeoutMs = maxMs + 60000;
-        result_ = RunProcess(BuiltProgram(L"file-holder.exe"),
-                             {file, share, signals_.Join(L"ready"), signals_.Join(L"release"), std::to_wstring(maxMs)},
-                             options);
-      }) {
-  holding_ = WaitForFile(signals_.Join(L"ready")) && !ReadWholeFile(signals_.Join(L"ready")).starts_with("error");
-}
-
-uint32_t FileHolder::Release() {
-  if (thread_.joinable()) {
-    WriteWholeFile(signals_.Join(L"release"), "go");
-    thread_.join();
-  }
-  return result_.exitCode;
+UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition) {
+  return UniqueFile(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 CurrentDirectory::CurrentDirectory(const std::wstring& directory) {

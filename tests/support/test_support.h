@@ -1,12 +1,12 @@
 // Shared by the test programs: scratch directories, whole files, child processes with
-// their standard error captured, Linux commands run from inside Wine, peer processes, real faults.
+// their standard error captured, Linux commands run from inside Wine, held files, real faults.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "text/unique_handle.h"
 
 namespace hv::test {
 
@@ -29,13 +29,14 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::string ReadWholeFile(const std::wstring& path);  // empty when unreadable
 std::vector<std::wstring> ListNames(const std::wstring& directory);
 std::wstring BuiltProgram(const std::wstring& name);  // a program built beside the tests
-bool WaitForFile(const std::wstring& path, uint32_t timeoutMs = 30000);
+// Waits until the file exists; the limit only keeps a broken test from hanging.
+bool WaitForFile(const std::wstring& path, uint32_t hangMs = 600000);
+// The file opened for reading and writing with the given sharing, as another program holds it.
+UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition = OPEN_ALWAYS);
 
 struct ProcessOptions {
   std::vector<std::wstring> environmentSet;  // "NAME=value"
-  uint32_t timeoutMs = 60000;
-  // Called with the child's process id before it runs its first instruction.
-  std::function<void(uint32_t processId)> beforeResume;
+  uint32_t timeoutMs = 600000;               // only against a hang
 };
 
 struct ProcessResult {
@@ -52,23 +53,6 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
 // A Linux shell command run from inside Wine; its exit status, or -1.
 int RunUnixShell(const std::string& command);
 std::string UnixPathOf(const std::wstring& windowsPath);
-
-// Another process holding a file open (tests/programs/file-holder) until released.
-class FileHolder {
- public:
-  // share: none | read | readwrite (no delete sharing) | all | take (once it is free, no sharing)
-  FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
-  ~FileHolder() { Release(); }  // not copyable: it owns a thread
-
-  bool holding() const { return holding_; }  // when taking: watching
-  uint32_t Release();                        // its exit code: 0 when it held the file
-
- private:
-  ScratchDirectory signals_{L"holder"};
-  ProcessResult result_;
-  std::thread thread_;
-  bool holding_ = false;
-};
 
 // Runs `make` at once and `undo` when the guard goes away, both on a directory's Linux path as $1.
 class UnixFault {
