@@ -43,22 +43,6 @@ TEST(DumpPath, TakenByAnotherProgramFailsTheRunWithTheGenerationError) {
   EXPECT_EQ(ListNames(install.dumps()), OnlyFile(previous)) << "no temporary is left";
 }
 
-// A reader with full sharing still holds the previous dump: it gives way to the new dump at once.
-TEST(DumpPath, APreviousDumpStillBeingReadGivesWayToTheNewDump) {
-  Installation install;
-  const std::wstring input = install.Input(L"abc.bin", "abc"), dump = install.DumpOf(input);
-  ASSERT_TRUE(WriteWholeFile(dump, "previous"));
-  UniqueFile reader = OpenShared(dump, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  ASSERT_TRUE(reader);
-  const ProcessResult run = install.RunOn(input);
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.standardError, "");
-  const std::string shown = ReadWholeFile(dump);
-  EXPECT_TRUE(shown.ends_with(kFooter)) << shown;
-  reader.reset();
-  EXPECT_EQ(ReadWholeFile(dump), shown);
-}
-
 TEST(DumpPath, EverySpellingOfAnInputNamesOneDumpAndOneFileLine) {
   Installation install;
   const std::wstring input = install.Input(L"f.bin", "abc");

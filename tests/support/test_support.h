@@ -15,8 +15,6 @@ class ScratchDirectory {
  public:
   explicit ScratchDirectory(const std::wstring& tag = L"t");
   ~ScratchDirectory();
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 
   const std::wstring& path() const { return path_; }
   std::wstring Join(const std::wstring& leaf) const;
@@ -55,21 +53,14 @@ int RunUnixShell(const std::string& command);
 std::string UnixPathOf(const std::wstring& windowsPath);
 
 // Runs `make` at once and `undo` when the guard goes away, both on a directory's Linux path as $1.
-class UnixFault {
- public:
+struct UnixFault {
   UnixFault(const std::wstring& path, const std::string& make, const std::string& undo)
-      : set_("set -- '" + UnixPathOf(path) + "'; "), undo_(undo), ok_(RunUnixShell(set_ + make) == 0) {}
+      : set("set -- '" + UnixPathOf(path) + "'; "), undo(undo), ok(RunUnixShell(set + make) == 0) {}
   ~UnixFault() {
-    if (ok_) RunUnixShell(set_ + undo_);
+    if (ok) RunUnixShell(set + undo);
   }
-  UnixFault(const UnixFault&) = delete;
-  UnixFault& operator=(const UnixFault&) = delete;
-
-  bool ok() const { return ok_; }
-
- private:
-  std::string set_, undo_;
-  bool ok_;
+  const std::string set, undo;
+  const bool ok;
 };
 
 // A directory nobody may change, not even root: creation, writes and deletions in it fail.
@@ -83,8 +74,6 @@ class CurrentDirectory {
  public:
   explicit CurrentDirectory(const std::wstring& directory);
   ~CurrentDirectory();
-  CurrentDirectory(const CurrentDirectory&) = delete;
-  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
 
   bool changed() const { return changed_; }
 
