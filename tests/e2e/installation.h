@@ -5,8 +5,6 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "storage/path.h"  // for FileNameOf in a test that others maintain
 #include "support/test_support.h"
@@ -58,16 +56,14 @@ class Installation {
   }
 
   // LUMO_TEST_NO_UI=1, a private TMP (temp, unless given), the stand-in viewer copying to copyTo.
-  ProcessOptions Options(const std::wstring& copyTo = {}, std::wstring temp = {}) const {
+  std::vector<std::wstring> Environment(const std::wstring& copyTo = {}, std::wstring temp = {}) const {
     if (temp.empty()) temp = Dir(L"temp");
-    ProcessOptions options;
-    options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + temp, L"TEMP=" + temp,
-                              L"LUMO_VIEWER_COPY_TO=" + (copyTo.empty() ? seen() : copyTo)};
-    return options;
+    return {L"LUMO_TEST_NO_UI=1", L"TMP=" + temp, L"TEMP=" + temp,
+            L"LUMO_VIEWER_COPY_TO=" + (copyTo.empty() ? seen() : copyTo)};
   }
   ProcessResult Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo = {},
                     const std::wstring& temp = {}) const {
-    return RunProcess(program(), arguments, Options(copyTo, temp));
+    return RunProcess(program(), arguments, Environment(copyTo, temp));
   }
   ProcessResult RunOn(const std::wstring& input, std::vector<std::wstring> options = {}) const {
     options.insert(options.end(), {input, viewer()});

@@ -1,9 +1,7 @@
-// The dump path when others hold or take it, and the one dump every spelling of an input names.
+// The one dump every spelling of an input names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "dump/reference.h"
 #include "installation.h"
@@ -16,31 +14,6 @@ const std::string kFooter = Footer("[End of File: Fully displayed] (Total: 3 byt
 std::string FileLine(const std::string& dump) {
   const size_t start = dump.find("File:      ");
   return start == std::string::npos ? "" : dump.substr(start, dump.find("\r\n", start) - start);
-}
-
-// Another program creates the dump path the moment the previous dump is gone and holds it
-// with no sharing: neither the new dump nor the one-line report can be placed there.
-TEST(DumpPath, TakenByAnotherProgramFailsTheRunWithTheGenerationError) {
-  Installation install;
-  const std::wstring input = install.Input(L"huge.bin", std::string(24 << 20, 'h')), previous = install.DumpOf(input);
-  ASSERT_TRUE(WriteWholeFile(previous, "previous"));
-  std::atomic<bool> done = false;
-  UniqueFile taken;
-  std::thread taker([&] {
-    while (!done && !(taken = OpenShared(previous, 0, CREATE_NEW))) Sleep(1);
-  });
-  const ProcessResult run = install.RunOn(input, {L"--max-kb=24576", L"--wait-timeout=600000"});
-  done = true;
-  taker.join();
-  EXPECT_TRUE(taken) << "the path was never free for the other program";
-  EXPECT_EQ(run.exitCode, 1u);
-  // The waiting viewer shares the standard error and may have its say too.
-  EXPECT_NE(run.standardError.find("Lumo Hex View Error: Cannot write the hex dump file: MoveFileExW failed: "),
-            std::string::npos)
-      << run.standardError;
-  taken.reset();
-  EXPECT_EQ(ReadWholeFile(previous), "") << "the other program's file stays as it made it";
-  EXPECT_EQ(ListNames(install.dumps()), OnlyFile(previous)) << "no temporary is left";
 }
 
 TEST(DumpPath, EverySpellingOfAnInputNamesOneDumpAndOneFileLine) {

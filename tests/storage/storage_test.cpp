@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "storage/atomic_writer.h"
@@ -30,15 +31,12 @@ uint64_t g_tick = 0;
 Pauses g_pauses;
 UniqueFile g_releasedAtFirstPause;
 struct DrivenClock {
-  const StorageClock saved = CurrentStorageClock();
-  DrivenClock() {
-    g_pauses.clear();
-    CurrentStorageClock() = {[] { return g_tick; },
-                             [](uint32_t ms) {
-                               g_pauses.push_back(ms);
-                               g_releasedAtFirstPause.reset();
-                             }};
-  }
+  const StorageClock saved = std::exchange(CurrentStorageClock(), {[] { return g_tick; },
+                                                                   [](uint32_t ms) {
+                                                                     g_pauses.push_back(ms);
+                                                                     g_releasedAtFirstPause.reset();
+                                                                   }});
+  DrivenClock() { g_pauses.clear(); }
   ~DrivenClock() { CurrentStorageClock() = saved; }
 };
 

@@ -79,7 +79,7 @@ bool WaitForFile(const std::wstring& path, uint32_t hangMs) {
 }
 
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         const ProcessOptions& options) {
+                         const std::vector<std::wstring>& environmentSet) {
   ProcessResult result;
   // Standard error goes to a file: nothing to drain while the child runs.
   ScratchDirectory scratch(L"run");
@@ -90,7 +90,7 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = errorFile.get();
-  std::wstring environment = EnvironmentBlock(options.environmentSet);
+  std::wstring environment = EnvironmentBlock(environmentSet);
   std::vector<std::wstring> all = {program};
   all.insert(all.end(), arguments.begin(), arguments.end());
   std::wstring line = BuildArgumentString(all);
@@ -107,7 +107,7 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   if (result.started) {
     AssignProcessToJobObject(job.get(), info.hProcess);
     ResumeThread(info.hThread);
-    result.finished = WaitForSingleObject(info.hProcess, options.timeoutMs) == WAIT_OBJECT_0;
+    result.finished = WaitForSingleObject(info.hProcess, 600000) == WAIT_OBJECT_0;
     if (!result.finished && TerminateProcess(info.hProcess, 99)) WaitForSingleObject(info.hProcess, 10000);
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);

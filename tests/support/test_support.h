@@ -15,7 +15,6 @@ class ScratchDirectory {
  public:
   explicit ScratchDirectory(const std::wstring& tag = L"t");
   ~ScratchDirectory();
-
   const std::wstring& path() const { return path_; }
   std::wstring Join(const std::wstring& leaf) const;
 
@@ -32,21 +31,16 @@ bool WaitForFile(const std::wstring& path, uint32_t hangMs = 600000);
 // The file opened for reading and writing with the given sharing, as another program holds it.
 UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition = OPEN_ALWAYS);
 
-struct ProcessOptions {
-  std::vector<std::wstring> environmentSet;  // "NAME=value"
-  uint32_t timeoutMs = 600000;               // only against a hang
-};
-
 struct ProcessResult {
   bool started = false;
-  bool finished = false;  // false when it outlived the time limit (it is then killed)
+  bool finished = false;  // false when it outlived the limit against a hang (it is then killed)
   uint32_t exitCode = 0;
   uint32_t totalProcesses = 0;  // the child and every process it started
   std::string standardError;
 };
-
+// With the given "NAME=value" entries in its environment.
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         const ProcessOptions& options = {});
+                         const std::vector<std::wstring>& environment = {});
 
 // A Linux shell command run from inside Wine; its exit status, or -1.
 int RunUnixShell(const std::string& command);
@@ -74,7 +68,6 @@ class CurrentDirectory {
  public:
   explicit CurrentDirectory(const std::wstring& directory);
   ~CurrentDirectory();
-
   bool changed() const { return changed_; }
 
  private:
