@@ -32,7 +32,7 @@ class Installation {
 
   std::wstring Dir(const std::wstring& leaf) const { return scratch_.Join(leaf); }
   std::wstring program() const { return Dir(L"app\\hex-viewer.exe"); }
-  std::wstring viewer() const { return Dir(L"stand-in-viewer.exe"); }
+  std::wstring viewer() const { return Dir(L"Lumo Viewer.exe"); }
   std::wstring dumps() const { return Dir(L"app\\dumps"); }
   std::wstring seen() const { return Dir(L"seen.hextxt"); }  // what the viewer was shown
   // The failure when neither the program's directory nor the temporary candidate takes files.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <random>
 #include <thread>
 
@@ -46,7 +47,7 @@ TEST(Program, RunsFromRefusalThroughDeliveryToAFailedReplaceAndLaunch) {
   // A viewer still reads the previous dump, sharing everything: it gives way at once.
   ASSERT_TRUE(WriteWholeFile(dump, "previous"));
   UniqueFile reader = OpenShared(dump, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  const ProcessResult run = install.RunOn(input);
+  const ProcessResult run = install.RunOn(input, {L"--wait-timeout=600000"});
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.standardError, "");
   EXPECT_EQ(run.totalProcesses, 2u) << "the program and its viewer";
@@ -55,7 +56,7 @@ TEST(Program, RunsFromRefusalThroughDeliveryToAFailedReplaceAndLaunch) {
   EXPECT_EQ(ListNames(install.dumps()), OnlyFile(dump)) << "the old dump is pruned";
   ASSERT_TRUE(WaitForFile(install.seen()));
   EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(Utf8(input)));
-  const char args[] = "--wait-file\0--wait-timeout=30000\0--\0";
+  const char args[] = "--wait-file\0--wait-timeout=600000\0--\0";
   EXPECT_EQ(ReadWholeFile(install.seen() + L".args"), std::string(args, sizeof args - 1) + Utf8(dump) + '\0');
 
   // An ASCII name from here on, as the error line is in the ANSI code page.
@@ -129,17 +130,16 @@ TEST(Stress, ADozenSimultaneousRunsAllDeliverExactDumps) {
       Header(Utf8(inputs[1]), "585.94 KB (600,000 bytes)", "Showing all 600,000 bytes (0x00000000 - 0x000927BF)") +
           Columns() + Rows(0, large.data(), large.size()) +
           Footer("[End of File: Fully displayed] (Total: 600,000 bytes)")};
-  std::vector<ProcessResult> results(12);
-  std::vector<std::thread> threads;
+  std::vector<std::future<ProcessResult>> runs;
   const auto seen = [&](size_t i) { return install.Dir(L"seen-" + std::to_wstring(i)); };
-  for (size_t i = 0; i < results.size(); ++i) {
-    threads.emplace_back([&, i] {
-      results[i] = install.Run({L"--max-kb=1024", L"--wait-timeout=600000", inputs[i % 2], install.viewer()}, seen(i));
-    });
+  for (size_t i = 0; i < 12; ++i) {
+    runs.push_back(std::async(std::launch::async, [&, i] {
+      return install.Run({L"--max-kb=1024", L"--wait-timeout=600000", inputs[i % 2], install.viewer()}, seen(i));
+    }));
   }
-  for (auto& thread : threads) thread.join();
-  for (size_t i = 0; i < results.size(); ++i) {
-    EXPECT_EQ(results[i].exitCode, 0u) << results[i].standardError;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    const ProcessResult run = runs[i].get();
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
     ASSERT_TRUE(WaitForFile(seen(i)));
     EXPECT_TRUE(ReadWholeFile(seen(i)) == references[i % 2]) << i;
   }

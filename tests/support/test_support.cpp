@@ -91,9 +91,7 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = errorFile.get();
   std::wstring environment = EnvironmentBlock(environmentSet);
-  std::vector<std::wstring> all = {program};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::wstring line = BuildArgumentString(all);
+  std::wstring line = QuoteArgument(program) + L" " + BuildArgumentString(arguments);
   PROCESS_INFORMATION info{};
   // Suspended inside a job, so every process it starts is counted. Wine's desktop process
   // is started by the first process that asks for the desktop: it is to be ours, not the child's.
@@ -147,17 +145,6 @@ int RunUnixShell(const std::string& command) {
 UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition) {
   return UniqueFile(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-CurrentDirectory::CurrentDirectory(const std::wstring& directory) {
-  wchar_t previous[MAX_PATH];
-  const DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
-  previous_.assign(previous, length < MAX_PATH ? length : 0);
-  changed_ = !previous_.empty() && SetCurrentDirectoryW(directory.c_str()) != FALSE;
-}
-
-CurrentDirectory::~CurrentDirectory() {
-  if (changed_) SetCurrentDirectoryW(previous_.c_str());
 }
 
 }  // namespace hv::test

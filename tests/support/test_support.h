@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -66,13 +67,17 @@ struct ImmutableDirectory : UnixFault {
 // Another current directory for one test.
 class CurrentDirectory {
  public:
-  explicit CurrentDirectory(const std::wstring& directory);
-  ~CurrentDirectory();
-  bool changed() const { return changed_; }
+  explicit CurrentDirectory(const std::wstring& directory) : previous_(std::filesystem::current_path(error_)) {
+    if (!error_) std::filesystem::current_path(directory, error_);
+  }
+  ~CurrentDirectory() {
+    if (changed()) std::filesystem::current_path(previous_, error_);
+  }
+  bool changed() const { return !error_; }
 
  private:
-  std::wstring previous_;
-  bool changed_ = false;
+  std::error_code error_;
+  std::filesystem::path previous_;
 };
 
 }  // namespace hv::test
