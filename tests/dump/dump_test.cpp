@@ -93,10 +93,7 @@ TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePrevious
   const auto request = [&](uint64_t maxKb = 64, bool upper = true) {
     return DumpRequest{input, output, temporary, maxKb, upper};
   };
-  ASSERT_TRUE(test::WriteWholeFile(input, kHello));
-  ASSERT_TRUE(GenerateDump(request()).success);
-  EXPECT_EQ(test::ReadWholeFile(output), HelloDump(Ascii(input)));
-  ASSERT_TRUE(test::WriteWholeFile(input, ""));
+  ASSERT_TRUE(test::WriteWholeFile(input, ""));  // the format's first example is the end-to-end runs' dump
   ASSERT_TRUE(GenerateDump(request()).success);
   EXPECT_EQ(test::ReadWholeFile(output),
             Header(Ascii(input), "0 bytes", "Showing 0 bytes") + "\r\n[Empty File: 0 Bytes]\r\n");

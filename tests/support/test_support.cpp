@@ -35,11 +35,10 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& set) {
 }  // namespace
 
 ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
-  wchar_t temp[MAX_PATH + 1];
-  const std::wstring base = StripTrailingSeparators(std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)));
   do {
-    path_ = JoinPath(base, L"hvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                               std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(scratchCounter++));
+    path_ = JoinPath(
+        std::filesystem::temp_directory_path().wstring(),
+        L"hvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(scratchCounter++));
   } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
