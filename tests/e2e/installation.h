@@ -26,8 +26,8 @@ class Installation {
  public:
   Installation() {
     for (const wchar_t* leaf : {L"app", L"temp", L"in", L"app\\dumps"}) CreateDirectoryW(Dir(leaf).c_str(), nullptr);
-    CopyFileW(BuiltProgram(L"hex-viewer.exe").c_str(), program().c_str(), FALSE);
-    CopyFileW(BuiltProgram(L"stand-in-viewer.exe").c_str(), viewer().c_str(), FALSE);
+    CopyFileW(JoinPath(ModuleDirectory(), L"hex-viewer.exe").c_str(), program().c_str(), FALSE);
+    CopyFileW(JoinPath(ModuleDirectory(), L"stand-in-viewer.exe").c_str(), viewer().c_str(), FALSE);
   }
 
   std::wstring Dir(const std::wstring& leaf) const { return scratch_.Join(leaf); }
@@ -35,13 +35,6 @@ class Installation {
   std::wstring viewer() const { return Dir(L"Lumo Viewer.exe"); }
   std::wstring dumps() const { return Dir(L"app\\dumps"); }
   std::wstring seen() const { return Dir(L"seen.hextxt"); }  // what the viewer was shown
-  // The failure when neither the program's directory nor the temporary candidate takes files.
-  std::wstring NoLocationMessage() const {
-    const std::wstring app = Dir(L"app"), temp = Dir(L"temp\\LumoControlPlugins\\hex-viewer");
-    return L"Cannot find a writable location for hex dumps.\nTried: '" + app + L"'\nTried: '" + temp + L"'\n'" + app +
-           L"' rejects writes (error 5); '" + temp + L"' cannot be created";
-  }
-
   std::wstring Input(const std::wstring& name, const std::string& bytes) const {
     WriteWholeFile(Dir(L"in\\" + name), bytes);
     return Dir(L"in\\" + name);

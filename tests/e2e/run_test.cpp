@@ -1,10 +1,9 @@
 // The built program run as the host runs it: exit codes, error lines, dumps, the viewer's input, real
-// faults, a real message box; simultaneous runs, a watched large dump, hostile command lines.
+// faults, a real message box; simultaneous runs and a watched large dump.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <future>
-#include <random>
 #include <thread>
 
 #include "dump/reference.h"
@@ -37,11 +36,11 @@ void WriteAged(const std::wstring& path, int days) {
 TEST(Program, RunsFromRefusalThroughDeliveryToAFailedReplaceAndLaunch) {
   Installation install;
   const std::wstring input = install.Input(L"hello \u00E9t\u00E9.txt", kHello), dump = install.DumpOf(input);
-  const std::string notFound = "LumoViewer executable not found at specified path.";
   ExpectStopped(install.Run({}), 2,
                 "Invalid arguments: expected exactly two positional arguments: <input_file> <lumoviewer_exe>");
-  ExpectStopped(install.Run({input, install.Dir(L"none.exe")}), 1, notFound);
-  ExpectStopped(install.Run({input, install.Dir(L"in")}), 1, notFound);
+  for (const wchar_t* viewer : {L"none.exe", L"in"}) {  // missing, and a directory
+    ExpectStopped(install.Run({input, install.Dir(viewer)}), 1, "LumoViewer executable not found at specified path.");
+  }
 
   WriteAged(install.dumps() + L"\\0 - old.bin.HEXTXT", 8);
   // A viewer still reads the previous dump, sharing everything: it gives way at once.
@@ -77,62 +76,67 @@ TEST(Program, RunsFromRefusalThroughDeliveryToAFailedReplaceAndLaunch) {
 }
 
 // Neither candidate takes files: the message as a line, then (with an X display) in a box that
-// waits for the user. Then a temporary candidate too deep for any dump name, and a locked dumps
-// directory.
-TEST(Program, NoUsableDumpDirectoryFailsTheRunWithItsMessageInALineOrABox) {
+// waits for the user. Then a temporary candidate too deep for any dump name, a locked dumps
+// directory, a full one.
+TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheReport) {
   Installation install;
-  const std::wstring input = install.Input(L"a.bin", "abc");
+  const std::wstring input = install.Input(L"a.bin", "abc"), app = install.Dir(L"app");
+  const std::wstring candidate = install.Dir(L"temp\\LumoControlPlugins\\hex-viewer");
+  const std::wstring noLocation = L"Cannot find a writable location for hex dumps.\nTried: '" + app + L"'\nTried: '" +
+                                  candidate + L"'\n'" + app + L"' rejects writes (error 5); '" + candidate +
+                                  L"' cannot be created";
   {
-    const ImmutableDirectory app(install.Dir(L"app")), temp(install.Dir(L"temp"));
-    ASSERT_TRUE(app.ok && temp.ok);
-    ExpectStopped(install.RunOn(input), 1, Utf8(install.NoLocationMessage()));
-    if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) GTEST_SKIP() << "no X display (scripts/test.sh has one)";
-    std::vector<std::wstring> environment = install.Environment();
-    environment[0] = L"LUMO_TEST_NO_UI=";  // not 1
-    std::atomic<bool> ended = false;
-    std::thread user([&] {
-      // The box may be found before its controls hold their texts: look again until they do.
-      bool found = false;
-      HWND box = nullptr;
-      while (!found && !ended) {
-        Sleep(20);
-        box = FindWindowW(nullptr, L"Lumo Hex View Error");
-        for (HWND child = nullptr; box != nullptr && (child = FindWindowExW(box, child, nullptr, nullptr));) {
-          wchar_t text[2048] = {};
-          found = found || std::wstring(text, GetWindowTextW(child, text, 2048)) == install.NoLocationMessage();
+    const ImmutableDirectory appFault(app), temp(install.Dir(L"temp"));
+    ASSERT_TRUE(appFault.ok && temp.ok);
+    ExpectStopped(install.RunOn(input), 1, Utf8(noLocation));
+    // Without an X display (scripts/test.sh starts one) there is no box to see.
+    if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) != 0) {
+      std::vector<std::wstring> environment = install.Environment();
+      environment[0] = L"LUMO_TEST_NO_UI=";  // not 1
+      std::atomic<bool> ended = false;
+      std::thread user([&] {
+        // The box may be found before its controls hold their texts: look again until they do.
+        bool found = false;
+        HWND box = nullptr;
+        while (!found && !ended) {
+          Sleep(20);
+          box = FindWindowW(nullptr, L"Lumo Hex View Error");
+          for (HWND child = nullptr; box != nullptr && (child = FindWindowExW(box, child, nullptr, nullptr));) {
+            wchar_t text[2048] = {};
+            found = found || std::wstring(text, GetWindowTextW(child, text, 2048)) == noLocation;
+          }
         }
-      }
-      EXPECT_TRUE(found) << "no box showed the whole message";
-      PostMessageW(box, WM_COMMAND, IDOK, 0);  // as the user dismisses it
-    });
-    const ProcessResult run = RunProcess(install.program(), {input, install.viewer()}, environment);
-    ended = true;
-    user.join();
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(run.standardError, "") << "a box, not a line";
+        EXPECT_TRUE(found) << "no box showed the whole message";
+        PostMessageW(box, WM_COMMAND, IDOK, 0);  // as the user dismisses it
+      });
+      const ProcessResult run = RunProcess(install.program(), {input, install.viewer()}, environment);
+      ended = true;
+      user.join();
+      EXPECT_EQ(run.exitCode, 1u);
+      EXPECT_EQ(run.standardError, "") << "a box, not a line";
+    }
   }
   {
-    const ImmutableDirectory app(install.Dir(L"app"));
-    ASSERT_TRUE(app.ok);
+    const ImmutableDirectory appFault(app);
+    ASSERT_TRUE(appFault.ok);
     const std::wstring deep = install.Dir(L"temp\\") + std::wstring(200 - install.Dir(L"temp\\").size(), L'd');
     ExpectStopped(install.Run({input, install.viewer()}, {}, deep), 1,
                   "Cannot build a safe output path for the hex dump.");
   }
-  const ImmutableDirectory dumps(install.dumps());
-  ASSERT_TRUE(dumps.ok);
-  const std::string dir = Utf8(install.dumps());
-  ExpectStopped(install.RunOn(input), 1,
-                "Cannot write to the hex dump directory: " + dir + " ('" + dir + "' rejects writes (error 5))");
-}
-
-TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {
-  Installation install;
-  const std::wstring input = install.Input(L"big.bin", std::string(1 << 20, 'A')), dump = install.DumpOf(input);
-  // A tiny file system on the dumps directory, so writes in it run out of space.
+  {
+    const ImmutableDirectory dumps(install.dumps());
+    ASSERT_TRUE(dumps.ok);
+    const std::string dir = Utf8(install.dumps());
+    ExpectStopped(install.RunOn(input), 1,
+                  "Cannot write to the hex dump directory: " + dir + " ('" + dir + "' rejects writes (error 5))");
+  }
+  // A tiny file system on the dumps directory: the one-line report in place of a dump that does
+  // not fit, and a failed run when nothing fits.
+  const std::wstring big = install.Input(L"big.bin", std::string(1 << 20, 'A')), dump = install.DumpOf(big);
   const UnixFault disk(install.dumps(), "mkdir -p \"$1\" && mount -t tmpfs -o size=64k tmpfs \"$1\"",
                        "umount \"$1\" || umount -l \"$1\"");
   ASSERT_TRUE(disk.ok);
-  EXPECT_EQ(install.RunOn(input, {L"--max-kb=1024"}).exitCode, 0u);
+  EXPECT_EQ(install.RunOn(big, {L"--max-kb=1024"}).exitCode, 0u);
   const std::string report = ReadWholeFile(dump);
   const std::string prefix =
       "[Lumo Hex Dump Error] Cannot write dump file (cannot write temporary file '" + Utf8(dump) + ".";
@@ -142,23 +146,18 @@ TEST(Program, AFullDiskLeavesTheOneLineReportAndNothingFittingFailsTheRun) {
   DeleteFileW(dump.c_str());  // else the run frees its page and the report fits again
   const std::string filler = UnixPathOf(install.dumps() + L"\\filler");
   ASSERT_EQ(RunUnixShell("f='" + filler + "'; dd if=/dev/zero of=\"$f\" bs=4k; test -s \"$f\""), 0);
-  const ProcessResult run = install.RunOn(input, {L"--max-kb=1024"});
+  const ProcessResult run = install.RunOn(big, {L"--max-kb=1024"});
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_TRUE(
       run.standardError.starts_with("Lumo Hex View Error: Cannot write the hex dump file: cannot write temporary"));
 }
 
-// A dozen simultaneous runs on two inputs, a viewer watching for a large dump, hostile command
-// lines: every viewer is shown a whole dump, and every run ends with one of its codes.
-TEST(Stress, SimultaneousRunsAWatchedLargeDumpAndHostileCommandLines) {
+// A dozen simultaneous runs on two inputs, then a viewer watching for a large dump: every viewer
+// is shown the whole dump.
+TEST(Stress, SimultaneousRunsAndAWatchedLargeDumpShowWholeDumps) {
   Installation install;
-  const std::string large = RandomBytes(600000, 2);
-  const std::wstring inputs[] = {install.Input(L"hello.txt", kHello), install.Input(L"large.bin", large)};
-  const std::string references[] = {
-      HelloDump(Utf8(inputs[0])),
-      Header(Utf8(inputs[1]), "585.94 KB (600,000 bytes)", "Showing all 600,000 bytes (0x00000000 - 0x000927BF)") +
-          Columns() + Rows(0, large.data(), large.size()) +
-          Footer("[End of File: Fully displayed] (Total: 600,000 bytes)")};
+  const std::wstring inputs[] = {install.Input(L"hello.txt", kHello),
+                                 install.Input(L"large.bin", RandomBytes(600000, 2))};
   std::vector<std::future<ProcessResult>> runs;
   const auto seen = [&](size_t i) { return install.Dir(L"seen-" + std::to_wstring(i)); };
   for (size_t i = 0; i < 12; ++i) {
@@ -170,36 +169,16 @@ TEST(Stress, SimultaneousRunsAWatchedLargeDumpAndHostileCommandLines) {
     const ProcessResult run = runs[i].get();
     EXPECT_EQ(run.exitCode, 0u) << run.standardError;
     ASSERT_TRUE(WaitForFile(seen(i)));
-    EXPECT_TRUE(ReadWholeFile(seen(i)) == references[i % 2]) << i;
+    EXPECT_TRUE(ReadWholeFile(seen(i)) == ReadWholeFile(install.DumpOf(inputs[i % 2]))) << i;
   }
+  EXPECT_EQ(ReadWholeFile(install.DumpOf(inputs[0])), HelloDump(Utf8(inputs[0])));
   EXPECT_EQ(ListNames(install.dumps()).size(), 2u) << "only the dumps are left";
 
-  // The stand-in viewer looks every millisecond and copies what it first finds.
+  // The stand-in viewer looks every millisecond and copies what it first finds: no partial dump.
   const std::wstring huge = install.Input(L"huge.bin", RandomBytes(24 << 20, 3));
   ASSERT_EQ(install.RunOn(huge, {L"--max-kb=24576", L"--wait-timeout=600000"}).exitCode, 0u);
   ASSERT_TRUE(WaitForFile(install.seen()));
   EXPECT_TRUE(ReadWholeFile(install.seen()) == ReadWholeFile(install.DumpOf(huge)));
-
-  std::vector<std::wstring> words = {inputs[0], install.viewer(), std::wstring(300, L'-'),
-                                     std::wstring(5000, L'\xD800')};
-  for (const wchar_t* word :
-       {L"", L"-", L"--", L"--max-kb", L"--max-kb=-5", L"--case=sideways", L"--uppercase", L"--lowercase=", L"--=",
-        L"\u65E5\u672C", L"\xD83D\xDE00", L"a\xDC00z", L"NUL", L"CON", L"\\\\.\\NUL", L"\\\\?\\C:\\", L"trailing\\"})
-    words.push_back(word);
-  std::mt19937 random(20261206);
-  const char* expected[] = {"", "Lumo Hex View Error: ", "Lumo Hex View Error: Invalid arguments: "};
-  int exits[3] = {};
-  for (int i = 0; i < 40; ++i) {
-    std::vector<std::wstring> arguments(random() % 5);
-    for (auto& argument : arguments) argument = words[random() % words.size()];
-    const ProcessResult run = install.Run(arguments);
-    ASSERT_TRUE(run.finished && run.exitCode <= 2) << "hung or crashed on run " << i;
-    ++exits[run.exitCode];
-    EXPECT_TRUE(run.standardError.starts_with(expected[run.exitCode]) &&
-                (run.exitCode != 1 || run.standardError.find("Invalid arguments") == std::string::npos))
-        << run.standardError;
-  }
-  EXPECT_TRUE(exits[0] > 0 && exits[1] > 0 && exits[2] > 0) << "the words no longer reach every ending";
 }
 
 }  // namespace

@@ -69,8 +69,6 @@ std::vector<std::wstring> ListNames(const std::wstring& directory) {
   return names;
 }
 
-std::wstring BuiltProgram(const std::wstring& name) { return JoinPath(ModuleDirectory(), name); }
-
 bool WaitForFile(const std::wstring& path, uint32_t hangMs) {
   const ULONGLONG deadline = GetTickCount64() + hangMs;
   while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
@@ -104,8 +102,10 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   if (result.started) {
     AssignProcessToJobObject(job.get(), info.hProcess);
     ResumeThread(info.hThread);
-    result.finished = WaitForSingleObject(info.hProcess, 600000) == WAIT_OBJECT_0;
-    if (!result.finished && TerminateProcess(info.hProcess, 99)) WaitForSingleObject(info.hProcess, 10000);
+    // The limit only ends a hang; the process is then killed.
+    if (WaitForSingleObject(info.hProcess, 600000) != WAIT_OBJECT_0 && TerminateProcess(info.hProcess, 99)) {
+      WaitForSingleObject(info.hProcess, 10000);
+    }
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
     result.exitCode = code;

@@ -26,7 +26,6 @@ class ScratchDirectory {
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::string ReadWholeFile(const std::wstring& path);  // empty when unreadable
 std::vector<std::wstring> ListNames(const std::wstring& directory);
-std::wstring BuiltProgram(const std::wstring& name);  // a program built beside the tests
 // Waits until the file exists; the limit only keeps a broken test from hanging.
 bool WaitForFile(const std::wstring& path, uint32_t hangMs = 600000);
 // The file opened for reading and writing with the given sharing, as another program holds it.
@@ -34,7 +33,6 @@ UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposi
 
 struct ProcessResult {
   bool started = false;
-  bool finished = false;  // false when it outlived the limit against a hang (it is then killed)
   uint32_t exitCode = 0;
   uint32_t totalProcesses = 0;  // the child and every process it started
   std::string standardError;
