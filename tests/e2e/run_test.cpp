@@ -53,7 +53,6 @@ TEST(Program, RunsFromRefusalThroughDeliveryToAFailedReplaceAndLaunch) {
   reader.reset();
   EXPECT_EQ(ReadWholeFile(dump), HelloDump(Utf8(input)));
   EXPECT_EQ(ListNames(install.dumps()), OnlyFile(dump)) << "the old dump is pruned";
-  ASSERT_TRUE(WaitForFile(install.seen()));
   EXPECT_EQ(ReadWholeFile(install.seen()), HelloDump(Utf8(input)));
   const char args[] = "--wait-file\0--wait-timeout=600000\0--\0";
   EXPECT_EQ(ReadWholeFile(install.seen() + L".args"), std::string(args, sizeof args - 1) + Utf8(dump) + '\0');
@@ -146,7 +145,8 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
   DeleteFileW(dump.c_str());  // else the run frees its page and the report fits again
   const std::string filler = UnixPathOf(install.dumps() + L"\\filler");
   ASSERT_EQ(RunUnixShell("f='" + filler + "'; dd if=/dev/zero of=\"$f\" bs=4k; test -s \"$f\""), 0);
-  const ProcessResult run = install.RunOn(big, {L"--max-kb=1024"});
+  // The viewer waits in vain for this run: as briefly as it may, so that it does not hold up the suite.
+  const ProcessResult run = install.RunOn(big, {L"--max-kb=1024", L"--wait-timeout=5000"});
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_TRUE(
       run.standardError.starts_with("Lumo Hex View Error: Cannot write the hex dump file: cannot write temporary"));
@@ -168,7 +168,6 @@ TEST(Stress, SimultaneousRunsAndAWatchedLargeDumpShowWholeDumps) {
   for (size_t i = 0; i < runs.size(); ++i) {
     const ProcessResult run = runs[i].get();
     EXPECT_EQ(run.exitCode, 0u) << run.standardError;
-    ASSERT_TRUE(WaitForFile(seen(i)));
     EXPECT_TRUE(ReadWholeFile(seen(i)) == ReadWholeFile(install.DumpOf(inputs[i % 2]))) << i;
   }
   EXPECT_EQ(ReadWholeFile(install.DumpOf(inputs[0])), HelloDump(Utf8(inputs[0])));
@@ -177,7 +176,6 @@ TEST(Stress, SimultaneousRunsAndAWatchedLargeDumpShowWholeDumps) {
   // The stand-in viewer looks every millisecond and copies what it first finds: no partial dump.
   const std::wstring huge = install.Input(L"huge.bin", RandomBytes(24 << 20, 3));
   ASSERT_EQ(install.RunOn(huge, {L"--max-kb=24576", L"--wait-timeout=600000"}).exitCode, 0u);
-  ASSERT_TRUE(WaitForFile(install.seen()));
   EXPECT_TRUE(ReadWholeFile(install.seen()) == ReadWholeFile(install.DumpOf(huge)));
 }
 

@@ -32,6 +32,13 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& set) {
   return block + L'\0';
 }
 
+// Waits until the file exists; the limit only keeps a broken test from hanging.
+bool WaitForFile(const std::wstring& path, uint32_t hangMs = 600000) {
+  const ULONGLONG deadline = GetTickCount64() + hangMs;
+  while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
+  return IsExistingFile(path);
+}
+
 }  // namespace
 
 ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
@@ -69,12 +76,6 @@ std::vector<std::wstring> ListNames(const std::wstring& directory) {
   return names;
 }
 
-bool WaitForFile(const std::wstring& path, uint32_t hangMs) {
-  const ULONGLONG deadline = GetTickCount64() + hangMs;
-  while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
-  return IsExistingFile(path);
-}
-
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                          const std::vector<std::wstring>& environmentSet) {
   ProcessResult result;
@@ -105,6 +106,16 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
     // The limit only ends a hang; the process is then killed.
     if (WaitForSingleObject(info.hProcess, 600000) != WAIT_OBJECT_0 && TerminateProcess(info.hProcess, 99)) {
       WaitForSingleObject(info.hProcess, 10000);
+    }
+    // Then the processes it started: a viewer has shown its dump (or given up) when the run ends.
+    struct {
+      JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+      ULONG_PTR more[15];
+    } ids{{16, 0, {0}}, {}};
+    QueryInformationJobObject(job.get(), JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr);
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList && i < 16; ++i) {
+      const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(ids.list.ProcessIdList[i])));
+      if (process) WaitForSingleObject(process.get(), 600000);
     }
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);

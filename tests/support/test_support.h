@@ -26,8 +26,6 @@ class ScratchDirectory {
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::string ReadWholeFile(const std::wstring& path);  // empty when unreadable
 std::vector<std::wstring> ListNames(const std::wstring& directory);
-// Waits until the file exists; the limit only keeps a broken test from hanging.
-bool WaitForFile(const std::wstring& path, uint32_t hangMs = 600000);
 // The file opened for reading and writing with the given sharing, as another program holds it.
 UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition = OPEN_ALWAYS);
 
@@ -37,7 +35,8 @@ struct ProcessResult {
   uint32_t totalProcesses = 0;  // the child and every process it started
   std::string standardError;
 };
-// With the given "NAME=value" entries in its environment.
+// With the given "NAME=value" entries in its environment; it ends when every process the
+// program started has ended too.
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                          const std::vector<std::wstring>& environment = {});
 
