@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <future>
 #include <thread>
 
 #include "dump/reference.h"
@@ -158,16 +157,17 @@ TEST(Stress, SimultaneousRunsAndAWatchedLargeDumpShowWholeDumps) {
   Installation install;
   const std::wstring inputs[] = {install.Input(L"hello.txt", kHello),
                                  install.Input(L"large.bin", RandomBytes(600000, 2))};
-  std::vector<std::future<ProcessResult>> runs;
+  std::vector<ProcessResult> runs(12);
+  std::vector<std::thread> threads;
   const auto seen = [&](size_t i) { return install.Dir(L"seen-" + std::to_wstring(i)); };
-  for (size_t i = 0; i < 12; ++i) {
-    runs.push_back(std::async(std::launch::async, [&, i] {
-      return install.Run({L"--max-kb=1024", L"--wait-timeout=600000", inputs[i % 2], install.viewer()}, seen(i));
-    }));
-  }
   for (size_t i = 0; i < runs.size(); ++i) {
-    const ProcessResult run = runs[i].get();
-    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    threads.emplace_back([&, i] {
+      runs[i] = install.Run({L"--max-kb=1024", L"--wait-timeout=600000", inputs[i % 2], install.viewer()}, seen(i));
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (size_t i = 0; i < runs.size(); ++i) {
+    EXPECT_EQ(runs[i].exitCode, 0u) << runs[i].standardError;
     EXPECT_TRUE(ReadWholeFile(seen(i)) == ReadWholeFile(install.DumpOf(inputs[i % 2]))) << i;
   }
   EXPECT_EQ(ReadWholeFile(install.DumpOf(inputs[0])), HelloDump(Utf8(inputs[0])));

@@ -27,9 +27,11 @@ bool MakeReadOnly(const std::wstring& path) { return SetFileAttributesW(path.c_s
 
 // The storage clock in a test's hands: its tick, and pauses recorded instead of waited, the
 // first of which lets go of a file as another program holding it briefly would.
+namespace {
 uint64_t g_tick = 0;
 Pauses g_pauses;
 UniqueFile g_releasedAtFirstPause;
+}  // namespace
 struct DrivenClock {
   const StorageClock saved = std::exchange(CurrentStorageClock(), {[] { return g_tick; },
                                                                    [](uint32_t ms) {

@@ -46,8 +46,8 @@ std::string UnixPathOf(const std::wstring& windowsPath);
 
 // Runs `make` at once and `undo` when the guard goes away, both on a directory's Linux path as $1.
 struct UnixFault {
-  UnixFault(const std::wstring& path, const std::string& make, const std::string& undo)
-      : set("set -- '" + UnixPathOf(path) + "'; "), undo(undo), ok(RunUnixShell(set + make) == 0) {}
+  UnixFault(const std::wstring& path, const std::string& make, const std::string& undoing)
+      : set("set -- '" + UnixPathOf(path) + "'; "), undo(undoing), ok(RunUnixShell(set + make) == 0) {}
   ~UnixFault() {
     if (ok) RunUnixShell(set + undo);
   }
