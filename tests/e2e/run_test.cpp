@@ -168,7 +168,8 @@ TEST(Stress, SimultaneousRunsAndAWatchedLargeDumpShowWholeDumps) {
   for (auto& thread : threads) thread.join();
   for (size_t i = 0; i < runs.size(); ++i) {
     EXPECT_EQ(runs[i].exitCode, 0u) << runs[i].standardError;
-    EXPECT_TRUE(ReadWholeFile(seen(i)) == ReadWholeFile(install.DumpOf(inputs[i % 2]))) << i;
+    const std::string shown = ReadWholeFile(seen(i));
+    EXPECT_TRUE(shown == ReadWholeFile(install.DumpOf(inputs[i % 2]))) << i << ": " << shown.substr(0, 400);
   }
   EXPECT_EQ(ReadWholeFile(install.DumpOf(inputs[0])), HelloDump(Utf8(inputs[0])));
   EXPECT_EQ(ListNames(install.dumps()).size(), 2u) << "only the dumps are left";
