@@ -36,8 +36,7 @@ class Installation {
   std::wstring dumps() const { return Dir(L"app\\dumps"); }
   std::wstring seen() const { return Dir(L"seen.hextxt"); }  // what the viewer was shown
   std::wstring Input(const std::wstring& name, const std::string& bytes) const {
-    WriteWholeFile(Dir(L"in\\" + name), bytes);
-    return Dir(L"in\\" + name);
+    return WriteWholeFile(Dir(L"in\\" + name), bytes) ? Dir(L"in\\" + name) : std::wstring();
   }
   // FNV-1a 64 of the full path's UTF-16 units in 16 lower-case digits, " - ", the plain name, ".hextxt".
   std::wstring DumpOf(const std::wstring& input) const {

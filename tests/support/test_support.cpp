@@ -49,8 +49,7 @@ ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
   } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-// Read-only files or not: the tests leave none, and anything left only costs a little space.
-ScratchDirectory::~ScratchDirectory() {
+ScratchDirectory::~ScratchDirectory() {  // the tests leave no read-only file to stop it
   std::error_code ignored;
   std::filesystem::remove_all(ToLongPath(path_), ignored);
 }
