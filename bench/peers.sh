@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds="${1:-3}"
-bash scripts/build.sh hex-viewer arg-recorder >/dev/null
+bash scripts/build.sh hex-viewer instant-viewer >/dev/null
 source scripts/wine-env.sh
 
 work=/tmp/hex-viewer-peers
@@ -16,12 +16,12 @@ mkdir -p "$work"
 mountpoint -q "$work" || mount -t tmpfs -o size=6g tmpfs "$work"
 trap 'cd /; umount "$work" 2>/dev/null || true' EXIT
 mkdir -p "$work/app"
-cp build/windows/hex-viewer.exe build/windows/arg-recorder.exe "$work/app/"
+cp build/windows/hex-viewer.exe build/windows/instant-viewer.exe "$work/app/"
 head -c $((256 << 20)) /dev/urandom >"$work/input.bin"
 echo "a tiny file" >"$work/tiny.txt"
 
 win_input="$(winepath -w "$work/input.bin")"
-win_viewer="$(winepath -w "$work/app/arg-recorder.exe")"
+win_viewer="$(winepath -w "$work/app/instant-viewer.exe")"
 win_tiny="$(winepath -w "$work/tiny.txt")"
 dump_of() { ls "$work/app/dumps/"*input.bin.hextxt; }
 run_ours() { wine "$work/app/hex-viewer.exe" "$@" "$win_input" "$win_viewer"; }

@@ -40,7 +40,7 @@ bool WriteAll(HANDLE file, const void* bytes, uint64_t count) {
 // so a taken name is followed by a fresh one.
 bool MoveAsideAndDelete(const std::wstring& longPath) {
   const std::wstring stem = longPath + L"." + DecimalText(static_cast<uint32_t>(GetCurrentProcessId())) + L"_";
-  uint32_t tick = static_cast<uint32_t>(GetTickCount64());
+  uint32_t tick = static_cast<uint32_t>(CurrentStorageClock().tickMs());
   for (int attempt = 0; attempt < kAsideAttempts; ++attempt, ++tick) {
     const std::wstring aside = stem + DecimalText(tick) + L".removed" + kTemporaryExtension;
     if (MoveFileExW(longPath.c_str(), aside.c_str(), 0)) {

@@ -5,40 +5,39 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "storage/path.h"
 #include "support/test_support.h"
-#include "text/encoding.h"
 
 namespace hv::test {
 
-inline std::string Utf8(const std::wstring& text) { return WideToUtf8(text); }
+// UTF-8 by its definition, for the texts of these tests (no surrogates among them).
+inline std::string Utf8(const std::wstring& text) {
+  std::string bytes;
+  for (const wchar_t u : text) {
+    if (u >= 0x800) bytes += static_cast<char>(0xE0 | u >> 12);
+    if (u >= 0x80) bytes += static_cast<char>(u < 0x800 ? 0xC0 | u >> 6 : 0x80 | (u >> 6 & 0x3F));
+    bytes += static_cast<char>(u < 0x80 ? u : 0x80 | (u & 0x3F));
+  }
+  return bytes;
+}
+inline std::vector<std::wstring> OnlyFile(const std::wstring& path) { return {path.substr(path.rfind(L'\\') + 1)}; }
 
 class Installation {
  public:
   Installation() {
     for (const wchar_t* leaf : {L"app", L"temp", L"in", L"app\\dumps"}) CreateDirectoryW(Dir(leaf).c_str(), nullptr);
-    CopyFileW(BuiltProgram(L"hex-viewer.exe").c_str(), program().c_str(), FALSE);
-    CopyFileW(BuiltProgram(L"stand-in-viewer.exe").c_str(), viewer().c_str(), FALSE);
+    CopyFileW(JoinPath(ModuleDirectory(), L"hex-viewer.exe").c_str(), program().c_str(), FALSE);
+    CopyFileW(JoinPath(ModuleDirectory(), L"stand-in-viewer.exe").c_str(), viewer().c_str(), FALSE);
   }
 
   std::wstring Dir(const std::wstring& leaf) const { return scratch_.Join(leaf); }
   std::wstring program() const { return Dir(L"app\\hex-viewer.exe"); }
-  std::wstring viewer() const { return Dir(L"stand-in-viewer.exe"); }
+  std::wstring viewer() const { return Dir(L"Lumo Viewer.exe"); }
   std::wstring dumps() const { return Dir(L"app\\dumps"); }
   std::wstring seen() const { return Dir(L"seen.hextxt"); }  // what the viewer was shown
-  // The failure when neither the program's directory nor the temporary candidate takes files.
-  std::wstring NoLocationMessage() const {
-    const std::wstring app = Dir(L"app"), temp = Dir(L"temp\\LumoControlPlugins\\hex-viewer");
-    return L"Cannot find a writable location for hex dumps.\nTried: '" + app + L"'\nTried: '" + temp + L"'\n'" + app +
-           L"' rejects writes (error 5); '" + temp + L"' cannot be created";
-  }
-
   std::wstring Input(const std::wstring& name, const std::string& bytes) const {
-    WriteWholeFile(Dir(L"in\\" + name), bytes);
-    return Dir(L"in\\" + name);
+    return WriteWholeFile(Dir(L"in\\" + name), bytes) ? Dir(L"in\\" + name) : std::wstring();
   }
   // FNV-1a 64 of the full path's UTF-16 units in 16 lower-case digits, " - ", the plain name, ".hextxt".
   std::wstring DumpOf(const std::wstring& input) const {
@@ -50,17 +49,14 @@ class Installation {
   }
 
   // LUMO_TEST_NO_UI=1, a private TMP (temp, unless given), the stand-in viewer copying to copyTo.
-  ProcessOptions Options(const std::wstring& copyTo = {}, std::wstring temp = {}) const {
+  std::vector<std::wstring> Environment(const std::wstring& copyTo = {}, std::wstring temp = {}) const {
     if (temp.empty()) temp = Dir(L"temp");
-    ProcessOptions options;
-    options.environmentSet = {L"LUMO_TEST_NO_UI=1", L"TMP=" + temp, L"TEMP=" + temp,
-                              L"LUMO_VIEWER_COPY_TO=" + (copyTo.empty() ? seen() : copyTo)};
-    options.timeoutMs = 120000;
-    return options;
+    return {L"LUMO_TEST_NO_UI=1", L"TMP=" + temp, L"TEMP=" + temp,
+            L"LUMO_VIEWER_COPY_TO=" + (copyTo.empty() ? seen() : copyTo)};
   }
   ProcessResult Run(const std::vector<std::wstring>& arguments, const std::wstring& copyTo = {},
                     const std::wstring& temp = {}) const {
-    return RunProcess(program(), arguments, Options(copyTo, temp));
+    return RunProcess(program(), arguments, Environment(copyTo, temp));
   }
   ProcessResult RunOn(const std::wstring& input, std::vector<std::wstring> options = {}) const {
     options.insert(options.end(), {input, viewer()});

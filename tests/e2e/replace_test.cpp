@@ -1,4 +1,4 @@
-// The dump path when others hold or take it, and the one dump every spelling of an input names.
+// The one dump every spelling of an input names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,49 +14,6 @@ const std::string kFooter = Footer("[End of File: Fully displayed] (Total: 3 byt
 std::string FileLine(const std::string& dump) {
   const size_t start = dump.find("File:      ");
   return start == std::string::npos ? "" : dump.substr(start, dump.find("\r\n", start) - start);
-}
-
-// Another program creates the dump path the moment the previous dump is gone and holds it
-// with no sharing: neither the new dump nor the one-line report can be placed there.
-TEST(DumpPath, TakenByAnotherProgramFailsTheRunWithTheGenerationError) {
-  Installation install;
-  const std::wstring input = install.Input(L"huge.bin", std::string(24 << 20, 'h')), previous = install.DumpOf(input);
-  ASSERT_TRUE(WriteWholeFile(previous, "previous"));
-  FileHolder taker(previous, L"take", 120000);
-  ASSERT_TRUE(taker.holding());
-
-  const ProcessResult run = install.RunOn(input, {L"--max-kb=24576"});
-  EXPECT_EQ(taker.Release(), 0u) << "the path was never free for the other program";
-  EXPECT_EQ(run.exitCode, 1u);
-  // The waiting viewer shares the standard error and may have its say too.
-  EXPECT_NE(run.standardError.find("Lumo Hex View Error: Cannot write the hex dump file: MoveFileExW failed: "),
-            std::string::npos)
-      << run.standardError;
-  EXPECT_EQ(ReadWholeFile(previous), "") << "the other program's file stays as it made it";
-  EXPECT_EQ(ListNames(install.dumps()), std::vector<std::wstring>{FileNameOf(previous)}) << "no temporary is left";
-}
-
-// A reader with full sharing still holds the previous dump, and an earlier process with the
-// same id left the aside names it would take first.
-TEST(DumpPath, APreviousDumpStillBeingReadGivesWayToTheNewDump) {
-  Installation install;
-  const std::wstring input = install.Input(L"abc.bin", "abc"), dump = install.DumpOf(input);
-  ASSERT_TRUE(WriteWholeFile(dump, "previous"));
-  FileHolder reader(dump, L"all");
-  ASSERT_TRUE(reader.holding());
-  ProcessOptions options = install.Options();
-  options.beforeResume = [&](uint32_t processId) {
-    for (int n = 0; n < 4; ++n) {
-      WriteWholeFile(dump + L"." + std::to_wstring(processId) + L"_" + std::to_wstring(n) + L".removed.tmp", "");
-    }
-  };
-  const ProcessResult run = RunProcess(install.program(), {L"--max-kb=1", input, install.viewer()}, options);
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.standardError, "");
-  const std::string shown = ReadWholeFile(dump);
-  EXPECT_TRUE(shown.ends_with(kFooter)) << shown;
-  reader.Release();
-  EXPECT_EQ(ReadWholeFile(dump), shown);
 }
 
 // Each dump is named by and shows the file its input names, and reads that file: a long-form

@@ -13,7 +13,6 @@ const std::wstring kNaN = L"option value is not a number: --max-kb=";
 // Argument lists after the program path and their outcome: the values taken, or the error text.
 const std::pair<std::vector<std::wstring>, std::wstring> kCases[] = {
     {{L"a", L"b"}, L"64kb 30000ms upper a b"},
-    {{L"--max-kb=0", L"a", L"b"}, L"1kb 30000ms upper a b"},
     {{L"--max-kb=-5", L"a", L"b", L"--wait-timeout=100"}, L"1kb 5000ms upper a b"},
     {{L"--max-kb", L"-5", L"a", L"b", L"--wait-timeout", L"700000"}, L"1kb 600000ms upper a b"},
     {{L"--max-kb=99999999", L"a", L"b"}, L"1048576kb 30000ms upper a b"},

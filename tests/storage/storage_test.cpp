@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "storage/atomic_writer.h"
@@ -13,16 +13,34 @@
 #include "storage/naming.h"
 #include "storage/path.h"
 #include "storage/prune.h"
+#include "storage/retry.h"
 #include "support/test_support.h"
 #include "text/encoding.h"
-#include "text/system_error.h"
 
 namespace hv {
 
 using namespace test;
 using Names = std::vector<std::wstring>;
+using Pauses = std::vector<uint32_t>;
 
 bool MakeReadOnly(const std::wstring& path) { return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY); }
+
+// The storage clock in a test's hands: its tick, and pauses recorded instead of waited, the
+// first of which lets go of a file as another program holding it briefly would.
+namespace {
+uint64_t g_tick = 0;
+Pauses g_pauses;
+UniqueFile g_releasedAtFirstPause;
+}  // namespace
+struct DrivenClock {
+  const StorageClock saved = std::exchange(CurrentStorageClock(), {[] { return g_tick; },
+                                                                   [](uint32_t ms) {
+                                                                     g_pauses.push_back(ms);
+                                                                     g_releasedAtFirstPause.reset();
+                                                                   }});
+  DrivenClock() { g_pauses.clear(); }
+  ~DrivenClock() { CurrentStorageClock() = saved; }
+};
 
 TEST(PathStrings, FollowTheRulesAtTheirEdges) {
   using Operation = std::wstring (*)(const std::wstring&);
@@ -38,6 +56,7 @@ TEST(PathStrings, FollowTheRulesAtTheirEdges) {
       {ToLongPath, L"C:/a/b", L"C:/a/b"},
       {ToLongPath, L"C:rel", L"C:rel"},
       {StripLongPathPrefix, L"\\\\?\\UNC\\srv\\sh", L"\\\\srv\\sh"},
+      {isRoot, L"C:", L"root"},
       {isRoot, L"\\\\srv\\share\\", L"root"},
       {isRoot, L"\\\\srv\\share\\x", L"-"},
       {StripTrailingSeparators, L"C:\\dir\\\\", L"C:\\dir"},
@@ -89,27 +108,26 @@ TEST(InputFullPath, ResolvesOnlyWhatStillNamesTheTypedFile) {
 
 TEST(AtomicFileWriter, ReplacesOnlyWhatItMay) {
   ScratchDirectory scratch;
+  const DrivenClock clock;
   const std::wstring target = scratch.Join(L"out.hextxt"), temporary = scratch.Join(L"out.tmp");
   ASSERT_TRUE(WriteWholeFile(temporary, "someone else's"));
   DumpResult result = WriteFileAtomically(temporary, target, "new");
-  EXPECT_EQ(result.error, L"cannot create temporary file '" + temporary + L"': " + SystemErrorText(ERROR_FILE_EXISTS));
+  EXPECT_EQ(result.error, L"cannot create temporary file '" + temporary + L"': File exists. (80)");
   EXPECT_TRUE(ReadWholeFile(temporary) == "someone else's" && DeleteFileW(temporary.c_str()));
 
   ASSERT_TRUE(WriteWholeFile(target, "previous") && MakeReadOnly(target));
   EXPECT_TRUE(WriteFileAtomically(temporary, target, "new").success);
   EXPECT_EQ(ReadWholeFile(target), "new");
-  EXPECT_EQ(test::ListNames(scratch.path()), Names{L"out.hextxt"});
 
-  // Three attempts 50 ms apart, then the temporary goes and the target stays as it was.
-  test::FileHolder holder(target, L"readwrite");
-  ASSERT_TRUE(holder.holding());
-  const auto start = std::chrono::steady_clock::now();
+  // Held without delete sharing: three attempts 50 ms apart, then the temporary goes and the target stays.
+  UniqueFile holder = OpenShared(target, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_TRUE(holder);
   result = WriteFileAtomically(temporary, target, "newer");
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
-  EXPECT_TRUE(!result.success && result.error.starts_with(L"MoveFileExW failed: ")) << WideToUtf8(result.error);
-  holder.Release();
+  EXPECT_EQ(result.error, L"MoveFileExW failed: Access denied. (5)");
+  EXPECT_EQ(g_pauses, (Pauses{50, 50}));
+  holder.reset();
   EXPECT_EQ(ReadWholeFile(target), "new");
-  EXPECT_EQ(test::ListNames(scratch.path()), Names{L"out.hextxt"});
+  EXPECT_EQ(ListNames(scratch.path()), Names{L"out.hextxt"});
 }
 
 TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
@@ -118,47 +136,45 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   ASSERT_TRUE(WriteWholeFile(readOnly, "dump") && MakeReadOnly(readOnly));
   ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr));
   uint32_t code = 0;
-  EXPECT_TRUE(RemoveFileIfPresent(scratch.Join(L"missing.hextxt"), &code));
-  EXPECT_TRUE(RemoveFileIfPresent(readOnly, &code));
-  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(RemoveFileIfPresent(scratch.Join(L"missing.hextxt"), &code) && RemoveFileIfPresent(readOnly, &code) &&
+              code == 0u);
   EXPECT_TRUE(!RemoveFileIfPresent(directory, &code) && code == 5u);
-  // A reader that shares everything still holds it: the path is free for a new file at once.
+  // A reader that shares everything still holds the file: moved aside, it frees the path for a
+  // new file at once. Aside names of an earlier process with this id may be in the way: sixteen
+  // names are tried from the tick on (its low 32 bits, counted on across their wrap); with all
+  // taken the file is deleted where it is and lingers while read, and what is written to the
+  // path then goes with it.
+  const DrivenClock clock;
+  g_tick = 0x1FFFFFFF8;
   const std::wstring held = scratch.Join(L"held.hextxt");
-  ASSERT_TRUE(WriteWholeFile(held, "dump"));
-  test::FileHolder reader(held, L"all");
-  ASSERT_TRUE(reader.holding());
-  EXPECT_TRUE(RemoveFileIfPresent(held, &code));
-  EXPECT_TRUE(WriteWholeFile(held, "new"));
-  reader.Release();
-  EXPECT_EQ(ReadWholeFile(held), "new");
-  // Aside names of an earlier process with this id stand in the way: the next free one is taken.
-  const std::wstring stem = held + L"." + std::to_wstring(GetCurrentProcessId()) + L"_";
-  const uint64_t now = GetTickCount64();
-  for (uint64_t tick = now; tick < now + 3000; ++tick) {
-    if (tick % 16 == 15) continue;  // one free name in every sixteen
-    ASSERT_TRUE(WriteWholeFile(stem + std::to_wstring(static_cast<uint32_t>(tick)) + L".removed.tmp", ""));
+  const auto aside = [&](uint64_t n) {
+    return held + L"." + std::to_wstring(GetCurrentProcessId()) + L"_" +
+           std::to_wstring(static_cast<uint32_t>(g_tick + n)) + L".removed.tmp";
+  };
+  for (const uint64_t taken : {15, 16}) {
+    for (uint64_t n = 0; n < 16; ++n) n < taken ? WriteWholeFile(aside(n), "") : DeleteFileW(aside(n).c_str());
+    ASSERT_TRUE(WriteWholeFile(held, "dump"));
+    UniqueFile reader = OpenShared(held, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(RemoveFileIfPresent(held, &code));
+    WriteWholeFile(held, "new");
+    reader.reset();
+    EXPECT_EQ(ReadWholeFile(held), taken < 16 ? "new" : "") << taken;
   }
-  test::FileHolder again(held, L"all");
-  ASSERT_TRUE(again.holding() && GetTickCount64() < now + 2900) << "too slow to place the names in time";
-  EXPECT_TRUE(RemoveFileIfPresent(held, &code));
-  EXPECT_TRUE(WriteWholeFile(held, "newer"));
-  again.Release();
-  EXPECT_EQ(ReadWholeFile(held), "newer");
-  for (const std::wstring& name : test::ListNames(scratch.path())) {
-    if (name != L"dir.hextxt") DeleteFileW(scratch.Join(name).c_str());
-  }
-  EXPECT_EQ(test::ListNames(scratch.path()), Names{L"dir.hextxt"});
 }
 
-// Another instance probing at once holds the probe file: only a short hold is waited out.
+// Another instance probing at once holds the probe file: only a hold that ends within the tries is waited out.
 TEST(ProbeDirectoryWritable, WaitsOutOnlyAShortHoldOfTheProbeFile) {
   ScratchDirectory scratch;
-  for (const uint32_t holdMs : {25u, 60000u}) {
-    test::FileHolder holder(scratch.Join(L".lumo-write-probe"), L"none", holdMs);
-    ASSERT_TRUE(holder.holding());
+  for (const bool briefly : {true, false}) {
+    const DrivenClock clock;
+    UniqueFile holder = OpenShared(scratch.Join(L".lumo-write-probe"), 0);
+    ASSERT_TRUE(holder);
+    if (briefly) g_releasedAtFirstPause = std::move(holder);
     std::wstring error;
-    EXPECT_EQ(ProbeDirectoryWritable(scratch.path(), &error), holdMs < 100) << holdMs;
-    EXPECT_EQ(error, holdMs < 100 ? L"" : L"'" + scratch.path() + L"' rejects writes (error 32)");
+    EXPECT_EQ(ProbeDirectoryWritable(scratch.path(), &error), briefly);
+    EXPECT_EQ(error, briefly ? L"" : L"'" + scratch.path() + L"' rejects writes (error 32)");
+    EXPECT_EQ(g_pauses, (briefly ? Pauses{50} : Pauses{50, 50}));
   }
 }
 
@@ -170,20 +186,24 @@ TEST(ProbeDirectoryWritable, WaitsOutAccessDeniedOnlyWhileTheProbeFileIsListed) 
   for (const auto& [code, listed, wait] : cases) EXPECT_EQ(IsProbeHeldByAnotherRun(code, listed), wait) << code;
 }
 
-// A drive path of exactly `length` units made of ordinary components.
-std::wstring RootOfLength(size_t length) {
-  std::wstring root = L"C:\\deep";
-  while (root.size() + 41 <= length) root += L"\\" + std::wstring(40, L'd');
-  return root + L"\\" + std::wstring(length - root.size() - 1, L'e');
+// Under Wine a server's shares are the directories in dosdevices/unc/SERVER of its prefix.
+TEST(CreateDirectories, CreatesWhatLiesBelowAShareButNeverTheServerOrTheShare) {
+  const std::string name = "hvsrv" + std::to_string(GetCurrentProcessId()), drive = UnixPathOf(L"C:\\");
+  const std::string server = drive.substr(0, drive.rfind('/', drive.size() - 2)) + "/unc/" + name;
+  const std::wstring share = L"\\\\" + std::wstring(name.begin(), name.end()) + L"\\share";
+  ASSERT_EQ(RunUnixShell("rm -rf '" + server + "' && mkdir -p '" + server + "'"), 0);
+  EXPECT_FALSE(CreateDirectories(share + L"\\a\\b"));
+  EXPECT_EQ(RunUnixShell("test -e '" + server + "/share'"), 1) << "the share was created";
+  ASSERT_EQ(RunUnixShell("mkdir '" + server + "/share'"), 0);
+  EXPECT_TRUE(CreateDirectories(share + L"\\a\\b\\"));
+  EXPECT_EQ(RunUnixShell("test -d '" + server + "/share/a/b'"), 0);
+  RunUnixShell("rm -rf '" + server + "'");
 }
 
 TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
   EXPECT_EQ(PathHash(L""), 0xcbf29ce484222325ull);
-  EXPECT_EQ(Fnv1aHash(L"abc"), 0xe71fa2190541574bull);  // one step per unit, not per byte
-  EXPECT_EQ(Fnv1aHash(L"\u20AC"), 0xaf44214c85cc01cbull);
-  for (const wchar_t* spelling : {L"C:\\Data\\report.pdf", L"C:/Data/report.pdf", L"\\\\?\\C:\\Data\\report.pdf"}) {
-    EXPECT_EQ(DumpFileName(spelling, 64), L"77d531e4aecefe4a - report.pdf.hextxt") << WideToUtf8(spelling);
-  }
+  EXPECT_EQ(Fnv1aHash(L"\u20AC"), 0xaf44214c85cc01cbull);  // one step per unit, not per byte
+  EXPECT_EQ(DumpFileName(L"C:\\Data\\report.pdf", 64), L"77d531e4aecefe4a - report.pdf.hextxt");
   EXPECT_EQ(DumpFileName(L"C:\\", 64), L"0ca03d19ab36a96c - .hextxt");
   std::wstring hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back(static_cast<wchar_t>(L'a' + i % 26));
@@ -207,15 +227,16 @@ TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
   EXPECT_EQ(TemporaryDumpPath(L"C:\\d\\x.hextxt", 4321, 4294967295u), L"C:\\d\\x.hextxt.4321_4294967295.tmp");
 
   // First the limit-64 name, then the limit-32 name, then that under the temporary candidate.
+  const auto rootOfLength = [](size_t length) { return L"C:\\" + std::wstring(length - 3, L'd'); };
   const std::wstring input = L"C:\\in\\" + hundred, temp = L"C:\\users\\root\\Temp\\LumoControlPlugins\\hv";
   const std::wstring long64 = L"731a86a8bf71ae79 - " + hundred.substr(0, 30) + L"..." + hundred.substr(69) + L".hextxt";
   const std::wstring short32 =
       L"731a86a8bf71ae79 - " + hundred.substr(0, 14) + L"..." + hundred.substr(85) + L".hextxt";
   const std::pair<std::wstring, std::wstring> cases[] = {
-      {RootOfLength(142), RootOfLength(142) + L"\\dumps\\" + long64},  // 142 + 7 + 90 = 239
-      {RootOfLength(143), RootOfLength(143) + L"\\dumps\\" + short32},
-      {RootOfLength(174), RootOfLength(174) + L"\\dumps\\" + short32},  // 174 + 7 + 58 = 239
-      {RootOfLength(175), temp + L"\\dumps\\" + short32},
+      {rootOfLength(142), rootOfLength(142) + L"\\dumps\\" + long64},  // 142 + 7 + 90 = 239
+      {rootOfLength(143), rootOfLength(143) + L"\\dumps\\" + short32},
+      {rootOfLength(174), rootOfLength(174) + L"\\dumps\\" + short32},  // 174 + 7 + 58 = 239
+      {rootOfLength(175), temp + L"\\dumps\\" + short32},
   };
   for (const auto& [root, path] : cases) {
     const DumpTarget target = BuildDumpPath(root, temp, input);
@@ -223,8 +244,7 @@ TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
                 target.dumpDirectory + L"\\" == path.substr(0, path.rfind(L'\\') + 1))
         << root.size();
   }
-  EXPECT_FALSE(BuildDumpPath(RootOfLength(175), RootOfLength(200), input).ok);
-  EXPECT_FALSE(BuildDumpPath(RootOfLength(175), RootOfLength(175), input).ok);
+  EXPECT_FALSE(BuildDumpPath(rootOfLength(175), rootOfLength(175), input).ok);
   EXPECT_FALSE(BuildDumpPath(L"", temp, input).ok);
 }
 
@@ -242,8 +262,7 @@ TEST(PruneOldDumps, DeletesOnlyOldDumpAndTemporaryFiles) {
   std::vector<DirectoryEntry> listing;
   std::wstring error;
   EXPECT_FALSE(ListDirectory(scratch.Join(L"missing"), listing, &error));
-  EXPECT_TRUE(error.starts_with(L"cannot enumerate '" + scratch.Join(L"missing") + L"': ") && error.ends_with(L" (3)"))
-      << WideToUtf8(error);
+  EXPECT_EQ(error, L"cannot enumerate '" + scratch.Join(L"missing") + L"': Path not found. (3)");
 }
 
 }  // namespace hv

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 
 #include "launch/viewer_launch.h"
 #include "storage/path.h"
-#include "text/unique_handle.h"
 
 namespace hv::test {
 namespace {
@@ -31,74 +32,51 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& set) {
   return block + L'\0';
 }
 
-void RemoveTree(const std::wstring& path) {
-  for (const std::wstring& name : ListNames(path)) {
-    const std::wstring child = ToLongPath(path + L"\\" + name);
-    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(child.c_str()) && !RemoveDirectoryW(child.c_str())) RemoveTree(path + L"\\" + name);
-  }
-  RemoveDirectoryW(ToLongPath(path).c_str());
+// Waits until the file exists; the limit only keeps a broken test from hanging.
+bool WaitForFile(const std::wstring& path, uint32_t hangMs = 600000) {
+  const ULONGLONG deadline = GetTickCount64() + hangMs;
+  while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
+  return IsExistingFile(path);
 }
 
 }  // namespace
 
 ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
-  wchar_t temp[MAX_PATH + 1];
-  const std::wstring base = StripTrailingSeparators(std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)));
   do {
-    path_ = JoinPath(base, L"hvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                               std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(scratchCounter++));
+    path_ = JoinPath(
+        std::filesystem::temp_directory_path().wstring(),
+        L"hvtest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(scratchCounter++));
   } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-ScratchDirectory::~ScratchDirectory() { RemoveTree(path_); }
+ScratchDirectory::~ScratchDirectory() {  // the tests leave no read-only file to stop it
+  std::error_code ignored;
+  std::filesystem::remove_all(ToLongPath(path_), ignored);
+}
 
 std::wstring ScratchDirectory::Join(const std::wstring& leaf) const { return JoinPath(path_, leaf); }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  std::ofstream file(std::filesystem::path(ToLongPath(path)), std::ios::binary);
+  return file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && file.flush();
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-  std::string bytes;
-  const UniqueFile file(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return bytes;
-  std::vector<char> buffer(1 << 20);
-  DWORD got = 0;
-  while (ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
-    bytes.append(buffer.data(), got);
-  }
-  return bytes;
+  std::ifstream file(std::filesystem::path(ToLongPath(path)), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::vector<std::wstring> ListNames(const std::wstring& directory) {
   std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  const UniqueFind find(FindFirstFileW((ToLongPath(directory) + L"\\*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(find.get(), &data));
+  std::error_code error;  // none listed then
+  for (const auto& entry : std::filesystem::directory_iterator(ToLongPath(directory), error)) {
+    names.push_back(entry.path().filename().wstring());
+  }
   return names;
 }
 
-std::wstring BuiltProgram(const std::wstring& name) { return JoinPath(ModuleDirectory(), name); }
-
-bool WaitForFile(const std::wstring& path, uint32_t timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
-  return IsExistingFile(path);
-}
-
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         const ProcessOptions& options) {
+                         const std::vector<std::wstring>& environmentSet) {
   ProcessResult result;
   // Standard error goes to a file: nothing to drain while the child runs.
   ScratchDirectory scratch(L"run");
@@ -109,10 +87,8 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdError = errorFile.get();
-  std::wstring environment = EnvironmentBlock(options.environmentSet);
-  std::vector<std::wstring> all = {program};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::wstring line = BuildArgumentString(all);
+  std::wstring environment = EnvironmentBlock(environmentSet);
+  std::wstring line = QuoteArgument(program) + L" " + BuildArgumentString(arguments);
   PROCESS_INFORMATION info{};
   // Suspended inside a job, so every process it starts is counted. Wine's desktop process
   // is started by the first process that asks for the desktop: it is to be ours, not the child's.
@@ -125,10 +101,21 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   const UniqueProcessInformation child(info);
   if (result.started) {
     AssignProcessToJobObject(job.get(), info.hProcess);
-    if (options.beforeResume) options.beforeResume(info.dwProcessId);
     ResumeThread(info.hThread);
-    result.finished = WaitForSingleObject(info.hProcess, options.timeoutMs) == WAIT_OBJECT_0;
-    if (!result.finished && TerminateProcess(info.hProcess, 99)) WaitForSingleObject(info.hProcess, 10000);
+    // The limit only ends a hang; the process is then killed.
+    if (WaitForSingleObject(info.hProcess, 600000) != WAIT_OBJECT_0 && TerminateProcess(info.hProcess, 99)) {
+      WaitForSingleObject(info.hProcess, 10000);
+    }
+    // Then the processes it started: a viewer has shown its dump (or given up) when the run ends.
+    struct {
+      JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+      ULONG_PTR more[15];
+    } ids{{16, 0, {0}}, {}};
+    QueryInformationJobObject(job.get(), JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr);
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList && i < 16; ++i) {
+      const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(ids.list.ProcessIdList[i])));
+      if (process) WaitForSingleObject(process.get(), 600000);
+    }
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
     result.exitCode = code;
@@ -158,40 +145,15 @@ int RunUnixShell(const std::string& command) {
                                                    ") >/dev/null 2>&1 </dev/null; echo $? > \"$0.partial\"; " +
                                                    "mv \"$0.partial\" \"$0.status\"\n") ||
       !RunProcess(L"/bin/sh", {std::wstring(script.begin(), script.end())}).started ||
-      !WaitForFile(scratch.Join(L"script.status"), 120000)) {
+      !WaitForFile(scratch.Join(L"script.status"))) {
     return -1;
   }
   return std::atoi(ReadWholeFile(scratch.Join(L"script.status")).c_str());
 }
 
-FileHolder::FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs)
-    : thread_([=, this] {
-        ProcessOptions options;
-        options.timeoutMs = maxMs + 60000;
-        result_ = RunProcess(BuiltProgram(L"file-holder.exe"),
-                             {file, share, signals_.Join(L"ready"), signals_.Join(L"release"), std::to_wstring(maxMs)},
-                             options);
-      }) {
-  holding_ = WaitForFile(signals_.Join(L"ready")) && !ReadWholeFile(signals_.Join(L"ready")).starts_with("error");
-}
-
-uint32_t FileHolder::Release() {
-  if (thread_.joinable()) {
-    WriteWholeFile(signals_.Join(L"release"), "go");
-    thread_.join();
-  }
-  return result_.exitCode;
-}
-
-CurrentDirectory::CurrentDirectory(const std::wstring& directory) {
-  wchar_t previous[MAX_PATH];
-  const DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
-  previous_.assign(previous, length < MAX_PATH ? length : 0);
-  changed_ = !previous_.empty() && SetCurrentDirectoryW(directory.c_str()) != FALSE;
-}
-
-CurrentDirectory::~CurrentDirectory() {
-  if (changed_) SetCurrentDirectoryW(previous_.c_str());
+UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition) {
+  return UniqueFile(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace hv::test

@@ -1,12 +1,13 @@
 // Shared by the test programs: scratch directories, whole files, child processes with
-// their standard error captured, Linux commands run from inside Wine, peer processes, real faults.
+// their standard error captured, Linux commands run from inside Wine, held files, real faults.
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "text/unique_handle.h"
 
 namespace hv::test {
 
@@ -15,9 +16,6 @@ class ScratchDirectory {
  public:
   explicit ScratchDirectory(const std::wstring& tag = L"t");
   ~ScratchDirectory();
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
   const std::wstring& path() const { return path_; }
   std::wstring Join(const std::wstring& leaf) const;
 
@@ -28,64 +26,33 @@ class ScratchDirectory {
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::string ReadWholeFile(const std::wstring& path);  // empty when unreadable
 std::vector<std::wstring> ListNames(const std::wstring& directory);
-std::wstring BuiltProgram(const std::wstring& name);  // a program built beside the tests
-bool WaitForFile(const std::wstring& path, uint32_t timeoutMs = 30000);
-
-struct ProcessOptions {
-  std::vector<std::wstring> environmentSet;  // "NAME=value"
-  uint32_t timeoutMs = 60000;
-  // Called with the child's process id before it runs its first instruction.
-  std::function<void(uint32_t processId)> beforeResume;
-};
+// The file opened for reading and writing with the given sharing, as another program holds it.
+UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition = OPEN_ALWAYS);
 
 struct ProcessResult {
   bool started = false;
-  bool finished = false;  // false when it outlived the time limit (it is then killed)
   uint32_t exitCode = 0;
   uint32_t totalProcesses = 0;  // the child and every process it started
   std::string standardError;
 };
-
+// With the given "NAME=value" entries in its environment; it ends when every process the
+// program started has ended too.
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         const ProcessOptions& options = {});
+                         const std::vector<std::wstring>& environment = {});
 
 // A Linux shell command run from inside Wine; its exit status, or -1.
 int RunUnixShell(const std::string& command);
 std::string UnixPathOf(const std::wstring& windowsPath);
 
-// Another process holding a file open (tests/programs/file-holder) until released.
-class FileHolder {
- public:
-  // share: none | read | readwrite (no delete sharing) | all | take (once it is free, no sharing)
-  FileHolder(const std::wstring& file, const std::wstring& share, uint32_t maxMs = 60000);
-  ~FileHolder() { Release(); }  // not copyable: it owns a thread
-
-  bool holding() const { return holding_; }  // when taking: watching
-  uint32_t Release();                        // its exit code: 0 when it held the file
-
- private:
-  ScratchDirectory signals_{L"holder"};
-  ProcessResult result_;
-  std::thread thread_;
-  bool holding_ = false;
-};
-
 // Runs `make` at once and `undo` when the guard goes away, both on a directory's Linux path as $1.
-class UnixFault {
- public:
-  UnixFault(const std::wstring& path, const std::string& make, const std::string& undo)
-      : set_("set -- '" + UnixPathOf(path) + "'; "), undo_(undo), ok_(RunUnixShell(set_ + make) == 0) {}
+struct UnixFault {
+  UnixFault(const std::wstring& path, const std::string& make, const std::string& undoing)
+      : set("set -- '" + UnixPathOf(path) + "'; "), undo(undoing), ok(RunUnixShell(set + make) == 0) {}
   ~UnixFault() {
-    if (ok_) RunUnixShell(set_ + undo_);
+    if (ok) RunUnixShell(set + undo);
   }
-  UnixFault(const UnixFault&) = delete;
-  UnixFault& operator=(const UnixFault&) = delete;
-
-  bool ok() const { return ok_; }
-
- private:
-  std::string set_, undo_;
-  bool ok_;
+  const std::string set, undo;
+  const bool ok;
 };
 
 // A directory nobody may change, not even root: creation, writes and deletions in it fail.
@@ -97,16 +64,17 @@ struct ImmutableDirectory : UnixFault {
 // Another current directory for one test.
 class CurrentDirectory {
  public:
-  explicit CurrentDirectory(const std::wstring& directory);
-  ~CurrentDirectory();
-  CurrentDirectory(const CurrentDirectory&) = delete;
-  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
-
-  bool changed() const { return changed_; }
+  explicit CurrentDirectory(const std::wstring& directory) : previous_(std::filesystem::current_path(error_)) {
+    if (!error_) std::filesystem::current_path(directory, error_);
+  }
+  ~CurrentDirectory() {
+    if (changed()) std::filesystem::current_path(previous_, error_);
+  }
+  bool changed() const { return !error_; }
 
  private:
-  std::wstring previous_;
-  bool changed_ = false;
+  std::error_code error_;
+  std::filesystem::path previous_;
 };
 
 }  // namespace hv::test
