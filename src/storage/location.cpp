@@ -15,7 +15,9 @@ namespace {
 constexpr wchar_t kProbeFileName[] = L".lumo-write-probe";
 constexpr wchar_t kPluginsDirectoryName[] = L"LumoControlPlugins";
 constexpr DWORD kTempBufferLength = 32768;
-constexpr int kProbeAttempts = 3;
+// Simultaneous runs take turns on the probe file; on a loaded machine a turn can outlast a
+// few tries, so up to about a second is waited out before the directory counts as refusing.
+constexpr int kProbeAttempts = 20;
 constexpr DWORD kProbePauseMs = 50;
 
 // Index of the first component that may need creating: past a drive root, past a

@@ -147,6 +147,38 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
       << run.standardError;
 }
 
+// Another program creates the dump path the moment the previous dump is gone and holds it with
+// no sharing: neither the dump nor the one-line report can be placed there, and the run fails.
+TEST(Program, ADumpPathTakenByAnotherProgramFailsTheRun) {
+  Installation install;
+  const std::wstring input = install.Input(L"big.bin", std::string(4 << 20, 'b')), dump = install.DumpOf(input);
+  ASSERT_TRUE(WriteWholeFile(dump, "previous"));
+  // The path is free only from the removal of the previous dump to the rename of the new one: a
+  // run that the other program missed shows nothing and is made again.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    std::atomic<bool> ended = false;
+    UniqueFile taken;
+    std::thread other([&] {
+      while (!taken && !ended)
+        taken.reset(CreateFileW(dump.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    });
+    const ProcessResult run = install.RunOn(input, {L"--max-kb=4096"});
+    ended = true;
+    other.join();
+    if (!taken) continue;
+    EXPECT_EQ(run.exitCode, 1u);
+    // The viewer, shown a file it cannot read, shares the standard error and may have its say too.
+    EXPECT_NE(run.standardError.find("Lumo Hex View Error: Cannot write the hex dump file: MoveFileExW failed: "),
+              std::string::npos)
+        << run.standardError;
+    taken.reset();
+    EXPECT_EQ(ReadWholeFile(dump), "") << "the other program's file stays as it made it";
+    EXPECT_EQ(ListNames(install.dumps()), OnlyFile(dump)) << "no temporary is left";
+    return;
+  }
+  FAIL() << "the dump path was never free for the other program";
+}
+
 // A dozen simultaneous runs on two inputs, then a viewer watching for a large dump: every viewer
 // is shown the whole dump.
 TEST(Stress, SimultaneousRunsAndAWatchedLargeDumpShowWholeDumps) {
