@@ -47,8 +47,7 @@ TEST(DumpReport, TheFormatsExamplesAndFixedTextsLiterally) {
             "00000abcFEDCBA98765432100");
 }
 
-// Every row path by name, so that one dropped from the list fails here; the dispatch, and row by
-// row (counts above 16 too). Whether this CPU runs a path is asked here, not of the list.
+// Every row path by name (one dropped from the list fails), the dispatch and row by row; the CPU asked here.
 class HexRows : public testing::TestWithParam<const char*> {};
 
 TEST_P(HexRows, WriteTheRowsOfTheDefinitionAndNothingOutside) {
@@ -67,8 +66,7 @@ TEST_P(HexRows, WriteTheRowsOfTheDefinitionAndNothingOutside) {
     };
   }
   ASSERT_NE(write, nullptr) << name << " is missing or said not to run here";
-  // Random bytes, counts (mostly up to three rows) and offsets (also just below multiples of
-  // 2^32, so the offset digits wrap), against the reference rows; nothing written outside.
+  // Random bytes, counts and offsets (some just below multiples of 2^32) against the reference; nothing outside.
   std::mt19937_64 random(20261207);
   const std::string guard(64, '\xA5');
   for (int round = 0; round < 3000; ++round) {
@@ -141,8 +139,7 @@ TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePrevious
   EXPECT_TRUE(GenerateDump(request(), reader, [](const std::wstring&) { return true; }).success);
   const std::string cloud = test::ReadWholeFile(output);
   EXPECT_NE(cloud.find("\r\nError:     Online-only cloud file (Recall on data access).\r\n"), std::string::npos);
-  // Recall on data access (0x400000) alone decides; not a directory (0x10), not recall on open
-  // (0x40000), not offline (0x1000), and not the invalid word.
+  // Recall on data access alone decides: not for a directory, recall on open, offline or the invalid word.
   for (const uint32_t attributes : {0x400000u, 0x400020u, 0x400010u, 0x40000u, 0x1000u, 0xFFFFFFFFu}) {
     EXPECT_EQ(IsOnlineOnlyCloudAttributes(attributes), attributes == 0x400000u || attributes == 0x400020u);
   }
@@ -151,15 +148,21 @@ TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePrevious
   EXPECT_EQ(test::ReadWholeFile(output) + test::ReadWholeFile(temporary), cloud + "theirs");
 }
 
-TEST(IsWholeReport, KnowsEveryFormByItsFirstAndLastLine) {
-  const std::string header = Header("C:\\a", "1 bytes", "x"), rows = Columns() + Rows(0, "A", 1);
+// A file cut anywhere in its last block is no whole report.
+TEST(IsWholeReport, KnowsEveryFormByItsFirstLineAndWholeLastBlock) {
+  const std::string report = Header("C:\\a", "1 bytes", "x") + Columns() + Rows(0, "A", 1) + "\r\n";
   const std::string error = kEquals + "\r\n[Lumo Hex Dump Error]\r\nFile:      C:\\a\r\nError:     x\r\n";
+  const std::string stopped = report + "[Read Error] Stopped at 0x00010000: ", dashes = kDashes + "\r\n";
   const std::pair<std::string, bool> cases[] = {
-      {header + rows + Footer("[End of File: Fully displayed] (Total: 1 bytes)"), true},
-      {header + rows + "\r\n" + kDashes + "\r\n[Truncated] Display capped at 1 KB", false},
-      {header + "\r\n[Empty File: 0 Bytes]\r\n", true},
-      {header + rows + "\r\n[Read Error] Stopped at 0x00010000: access denied\r\n", true},
-      {header + rows + "\r\n[Read Error] Stopped at 0x00010000: acc", false},
+      {report + dashes + "[End of File: Fully displayed] (Total: 1 bytes)\r\n" + dashes, true},
+      {report + dashes, false},
+      {report + dashes + "[Truncated] Display capped at 1 KB", false},
+      {Header("C:\\a", "0 bytes", "x") + "\r\n[Empty File: 0 Bytes]\r\n", true},
+      {stopped + "access denied\r\n", true},
+      {stopped + "acc", false},
+      {stopped + "The request failed\r\n", false},
+      {stopped + "The request failed\r\nbecause of an I/O device error. (1117)\r\n", true},
+      {stopped + "1117\r\n", true},
       {error + kEquals + "\r\n", true},
       {error, false},
       {"[Lumo Hex Dump Error] Cannot write dump file (MoveFileExW failed: x (5)).\r\n", true},
@@ -168,7 +171,7 @@ TEST(IsWholeReport, KnowsEveryFormByItsFirstAndLastLine) {
       {"someone else's file\r\n" + kEquals + "\r\n", false},
   };
   for (const auto& [text, whole] : cases) EXPECT_EQ(IsWholeReport(text, text), whole) << text;
-  EXPECT_TRUE(IsWholeReport(header.substr(0, 110), Footer("[End of File: Fully displayed] (Total: 1 bytes)")))
+  EXPECT_TRUE(IsWholeReport(report.substr(0, 110), Footer("[End of File: Fully displayed] (Total: 1 bytes)")))
       << "a large file is seen by its two ends only";
 }
 
@@ -180,20 +183,6 @@ TEST(DumpReport, ShowsEveryControlInAPathAsAReplacementCharacter) {
        {RenderReportHeader(path, 0, 0, 64, true), RenderOpenErrorReport(path, L"x"), RenderCloudFileReport(path)}) {
     EXPECT_NE(report.find(shown), std::string::npos) << report;
   }
-}
-
-TEST(IsWholeReport, RefusesAReportCutInsideItsLastBlock) {
-  const std::string report = Header("C:\\a", "1 bytes", "x") + Columns() + Rows(0, "A", 1) + "\r\n";
-  const std::string stopped = report + "[Read Error] Stopped at 0x00010000: The request failed\r\n";
-  const std::string dashes = kDashes + "\r\n";
-  const std::pair<std::string, bool> cases[] = {
-      {report + dashes, false},
-      {report + dashes + "[Truncated] Display capped at 1 KB (Total: 2.00 KB)\r\n" + dashes, true},
-      {stopped, false},
-      {stopped + "because of an I/O device error. (1117)\r\n", true},
-      {report + "[Read Error] Stopped at 0x00010000: 1117\r\n", true},
-  };
-  for (const auto& [text, whole] : cases) EXPECT_EQ(IsWholeReport(text, text), whole) << text;
 }
 
 }  // namespace hv::dump_test

@@ -1,5 +1,4 @@
-// A private installation for one test: program directory (which decides where dumps go), temporary
-// directory, and a stand-in viewer that copies what it is shown; runs made as the host makes them.
+// A private installation for one test: program and temporary directories, a viewer copying what it is shown.
 #pragma once
 
 #include <windows.h>

@@ -25,8 +25,7 @@ using Pauses = std::vector<uint32_t>;
 
 bool MakeReadOnly(const std::wstring& path) { return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY); }
 
-// The storage clock in a test's hands: its tick, and pauses recorded instead of waited, the
-// first of which lets go of a file as another program holding it briefly would.
+// The storage clock in a test's hands: a set tick, pauses recorded (the first lets go of a held file).
 namespace {
 uint64_t g_tick = 0;
 Pauses g_pauses;
@@ -48,7 +47,6 @@ TEST(PathStrings, FollowTheRulesAtTheirEdges) {
   const Operation isRoot = [](const std::wstring& path) { return std::wstring(IsRootPath(path) ? L"root" : L"-"); };
   const std::tuple<Operation, std::wstring, std::wstring> cases[] = {
       {ToLongPath, L"C:\\a", L"\\\\?\\C:\\a"},
-      {ToLongPath, L"C:\\d\\x", L"\\\\?\\C:\\d\\x"},
       {ToLongPath, L"\\\\srv\\sh\\f", L"\\\\?\\UNC\\srv\\sh\\f"},
       {ToLongPath, L"C:\\a.b\\...x", L"\\\\?\\C:\\a.b\\...x"},
       // The long form is taken literally: in it these would name nothing.
@@ -87,8 +85,7 @@ TEST(InputFullPath, ResolvesOnlyWhatStillNamesTheTypedFile) {
       {lf + file, {file, lf + file}},
       {lf + scratch.Join(L"sub\\..\\in.bin"), {file, lf + file}},
       {L"\\\\?\\UNC\\srv\\share\\x", {L"\\\\srv\\share\\x", L"\\\\?\\UNC\\srv\\share\\x"}},
-      // Resolving drops the dots or blanks that end a name, and makes a device of a device name:
-      // only the long form names such a file.
+      // Resolving drops a name's ending dots or blanks and makes a device of a device name.
       {file + L"..", {file, lf + file}},
       {lf + file + L"..", asTyped(L"in.bin..")},
       {lf + scratch.Join(L"dir \\in.bin"), asTyped(L"dir \\in.bin")},
@@ -139,11 +136,8 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   EXPECT_TRUE(RemoveFileIfPresent(scratch.Join(L"missing.hextxt"), &code) && RemoveFileIfPresent(readOnly, &code) &&
               code == 0u);
   EXPECT_TRUE(!RemoveFileIfPresent(directory, &code) && code == 5u);
-  // A reader that shares everything still holds the file: moved aside, it frees the path for a
-  // new file at once. Aside names of an earlier process with this id may be in the way: sixteen
-  // names are tried from the tick on (its low 32 bits, counted on across their wrap); with all
-  // taken the file is deleted where it is and lingers while read, and what is written to the
-  // path then goes with it.
+  // Held by a reader that shares everything, the file is moved aside to the first free of sixteen names from
+  // the tick on (low 32 bits, wrapping), freeing the path; with all taken it is deleted in place and lingers.
   const DrivenClock clock;
   g_tick = 0x1FFFFFFF8;
   const std::wstring held = scratch.Join(L"held.hextxt");
@@ -178,8 +172,7 @@ TEST(ProbeDirectoryWritable, WaitsOutOnlyAShortHoldOfTheProbeFile) {
   }
 }
 
-// Error 5 is also the answer of a directory that takes no new files: waited out only while
-// the probe file of another run, pending deletion, is listed.
+// Error 5 is also a directory's refusal of new files: waited out only while a probe file is listed.
 TEST(ProbeDirectoryWritable, WaitsOutAccessDeniedOnlyWhileTheProbeFileIsListed) {
   const std::tuple<uint32_t, bool, bool> cases[] = {{32, false, true}, {32, true, true}, {5, true, true},
                                                     {5, false, false}, {2, true, false}, {3, false, false}};

@@ -32,13 +32,6 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& set) {
   return block + L'\0';
 }
 
-// Waits until the file exists; the limit only keeps a broken test from hanging.
-bool WaitForFile(const std::wstring& path, uint32_t hangMs = 600000) {
-  const ULONGLONG deadline = GetTickCount64() + hangMs;
-  while (!IsExistingFile(path) && GetTickCount64() < deadline) Sleep(2);
-  return IsExistingFile(path);
-}
-
 }  // namespace
 
 ScratchDirectory::ScratchDirectory(const std::wstring& tag) {
@@ -90,8 +83,7 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
   std::wstring environment = EnvironmentBlock(environmentSet);
   std::wstring line = QuoteArgument(program) + L" " + BuildArgumentString(arguments);
   PROCESS_INFORMATION info{};
-  // Suspended inside a job, so every process it starts is counted. Wine's desktop process
-  // is started by the first process that asks for the desktop: it is to be ours, not the child's.
+  // Suspended in a job, so every process it starts counts; Wine's desktop process is made ours first.
   GetDesktopWindow();
   const UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
   result.started =
@@ -136,19 +128,20 @@ std::string UnixPathOf(const std::wstring& windowsPath) {
 }
 
 int RunUnixShell(const std::string& command) {
-  // Wine hands back a Unix child as a process that ends at once, without its status;
-  // the script records the status itself beside itself, and we wait for that record.
+  // Wine's Unix child ends at once without its status: the script records it in a file we wait for.
   ScratchDirectory scratch(L"sh");
   const std::string script = UnixPathOf(scratch.Join(L"script"));
+  const std::wstring status = scratch.Join(L"script.status");
   if (script.empty() ||
       !WriteWholeFile(scratch.Join(L"script"), "(" + command +
                                                    ") >/dev/null 2>&1 </dev/null; echo $? > \"$0.partial\"; " +
                                                    "mv \"$0.partial\" \"$0.status\"\n") ||
-      !RunProcess(L"/bin/sh", {std::wstring(script.begin(), script.end())}).started ||
-      !WaitForFile(scratch.Join(L"script.status"))) {
+      !RunProcess(L"/bin/sh", {std::wstring(script.begin(), script.end())}).started) {
     return -1;
   }
-  return std::atoi(ReadWholeFile(scratch.Join(L"script.status")).c_str());
+  // The limit only keeps a broken test from hanging.
+  for (const ULONGLONG end = GetTickCount64() + 600000; !IsExistingFile(status) && GetTickCount64() < end;) Sleep(2);
+  return IsExistingFile(status) ? std::atoi(ReadWholeFile(status).c_str()) : -1;
 }
 
 UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition) {

@@ -1,5 +1,4 @@
-// Shared by the test programs: scratch directories, whole files, child processes with
-// their standard error captured, Linux commands run from inside Wine, held files, real faults.
+// Shared by the test programs: scratch directories, files, child processes, Linux commands, real faults.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +34,7 @@ struct ProcessResult {
   uint32_t totalProcesses = 0;  // the child and every process it started
   std::string standardError;
 };
-// With the given "NAME=value" entries in its environment; it ends when every process the
-// program started has ended too.
+// With "NAME=value" entries set; it ends when every process the program started has ended too.
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
                          const std::vector<std::wstring>& environment = {});
 
