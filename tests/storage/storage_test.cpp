@@ -46,7 +46,7 @@ TEST(PathStrings, FollowTheRulesAtTheirEdges) {
   const Operation joinX = [](const std::wstring& base) { return JoinPath(base, L"x"); };
   const Operation isRoot = [](const std::wstring& path) { return std::wstring(IsRootPath(path) ? L"root" : L"-"); };
   const std::tuple<Operation, std::wstring, std::wstring> cases[] = {
-      {ToLongPath, L"C:\\a", L"\\\\?\\C:\\a"},
+      {ToLongPath, L"C:\\d\\x", L"\\\\?\\C:\\d\\x"},  // a one-letter first component too
       {ToLongPath, L"\\\\srv\\sh\\f", L"\\\\?\\UNC\\srv\\sh\\f"},
       {ToLongPath, L"C:\\a.b\\...x", L"\\\\?\\C:\\a.b\\...x"},
       // The long form is taken literally: in it these would name nothing.
