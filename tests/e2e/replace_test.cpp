@@ -11,8 +11,7 @@ namespace {
 
 const std::string kFooter = Footer("[End of File: Fully displayed] (Total: 3 bytes)");
 
-// Each dump is named by, shows and reads the file its input names, also device names, dotted names and
-// driveless paths in long form; a path's controls are replaced and write no lines.
+// Every spelling, also long forms of device, dotted and driveless names, names, shows and reads its own file.
 TEST(DumpPath, EverySpellingOfAnInputNamesOneDumpAndOneFileLine) {
   Installation install;
   const std::wstring input = install.Input(L"f.bin", "abc"), lf = L"\\\\?\\";

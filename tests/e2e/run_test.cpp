@@ -143,8 +143,7 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
       << run.standardError;
 }
 
-// Another program takes the dump path, unshared, once the previous dump is gone: neither the dump nor the
-// one-line report fits there. A run in which it came too late shows nothing and is made again.
+// Another program takes the dump path, unshared, once the previous dump is gone; a run it missed is made again.
 TEST(Program, ADumpPathTakenByAnotherProgramFailsTheRun) {
   Installation install;
   const std::wstring input = install.Input(L"big.bin", std::string(4 << 20, 'b')), dump = install.DumpOf(input);
@@ -159,7 +158,6 @@ TEST(Program, ADumpPathTakenByAnotherProgramFailsTheRun) {
     const ProcessResult run = install.RunOn(input, {L"--max-kb=4096"});
     ended = true;
     other.join();
-    // The viewer, shown a file it cannot read, shares the standard error and may have its say too.
     EXPECT_TRUE(!taken ||
                 (run.exitCode == 1 && run.standardError.find("Lumo Hex View Error: Cannot write the hex "
                                                              "dump file: MoveFileExW failed: ") != std::string::npos))

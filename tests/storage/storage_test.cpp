@@ -48,7 +48,7 @@ TEST(PathStrings, FollowTheRulesAtTheirEdges) {
   const std::tuple<Operation, std::wstring, std::wstring> cases[] = {
       {ToLongPath, L"C:\\d\\x", L"\\\\?\\C:\\d\\x"},  // a one-letter first component too
       {ToLongPath, L"\\\\srv\\sh\\f", L"\\\\?\\UNC\\srv\\sh\\f"},
-      {ToLongPath, L"C:\\a.b\\...x", L"\\\\?\\C:\\a.b\\...x"},
+      {ToLongPath, L"C:\\a.b\\...x\\", L"\\\\?\\C:\\a.b\\...x\\"},
       // The long form is taken literally: in it these would name nothing.
       {ToLongPath, L"C:\\a\\..\\b", L"C:\\a\\..\\b"},
       {ToLongPath, L"C:/a/b", L"C:/a/b"},
@@ -125,6 +125,10 @@ TEST(AtomicFileWriter, ReplacesOnlyWhatItMay) {
   holder.reset();
   EXPECT_EQ(ReadWholeFile(target), "new");
   EXPECT_EQ(ListNames(scratch.path()), Names{L"out.hextxt"});
+  std::string head, tail;  // a file of up to twice the count is read whole, a longer one by its two ends
+  EXPECT_TRUE(ReadFileEnds(target, 2, head, tail) && head + tail == "newnew");
+  ASSERT_TRUE(WriteWholeFile(target, "0123456789") && ReadFileEnds(target, 4, head, tail));
+  EXPECT_EQ(head + "|" + tail, "0123|6789");
 }
 
 TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
@@ -136,8 +140,7 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   EXPECT_TRUE(RemoveFileIfPresent(scratch.Join(L"missing.hextxt"), &code) && RemoveFileIfPresent(readOnly, &code) &&
               code == 0u);
   EXPECT_TRUE(!RemoveFileIfPresent(directory, &code) && code == 5u);
-  // Held by a reader that shares everything, the file is moved aside to the first free of sixteen names from
-  // the tick on (low 32 bits, wrapping), freeing the path; with all taken it is deleted in place and lingers.
+  // A held file moves aside to the first free of 16 names from the wrapping tick, else is deleted in place.
   const DrivenClock clock;
   g_tick = 0x1FFFFFFF8;
   const std::wstring held = scratch.Join(L"held.hextxt");
