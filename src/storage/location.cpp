@@ -43,6 +43,13 @@ bool IsListed(const std::wstring& path) {
   return UniqueFind(FindFirstFileW(path.c_str(), &data)).valid();
 }
 
+// Only another instance probing the same directory holds the probe file, and only for a moment:
+// open, or deleted but not yet closed. Access denied is also the answer of a directory that
+// takes no new files, which must cost no wait: only a listed probe file is waited for.
+bool IsProbeHeldByAnotherRun(uint32_t code, bool probeListed) {
+  return code == ERROR_SHARING_VIOLATION || (code == ERROR_ACCESS_DENIED && probeListed);
+}
+
 void SetFirstError(std::wstring* error, const std::wstring& text) {
   if (error != nullptr && error->empty()) {
     *error = text;
@@ -50,13 +57,6 @@ void SetFirstError(std::wstring* error, const std::wstring& text) {
 }
 
 }  // namespace
-
-// Only another instance probing the same directory holds the probe file, and only for a moment:
-// open, or deleted but not yet closed. Access denied is also the answer of a directory that
-// takes no new files, which must cost no wait: only a listed probe file is waited for.
-bool IsProbeHeldByAnotherRun(uint32_t code, bool probeListed) {
-  return code == ERROR_SHARING_VIOLATION || (code == ERROR_ACCESS_DENIED && probeListed);
-}
 
 std::wstring TempDirectory() {
   std::vector<wchar_t> buffer(kTempBufferLength, L'\0');

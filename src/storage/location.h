@@ -2,7 +2,6 @@
 // ours under the user's temporary directory.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace hv {
@@ -16,9 +15,6 @@ std::wstring TempDirectory();
 // Our directory under the user's temporary directory: the fallback dump root.
 std::wstring PluginTempDirectory(const std::wstring& tempDirectory, const std::wstring& pluginName);
 bool CreateDirectories(const std::wstring& directory);
-// Whether a failed creation of the probe file is another run's probe, held for a moment and
-// worth another try: a sharing violation, or access denied while the probe file is listed.
-bool IsProbeHeldByAnotherRun(uint32_t code, bool probeListed);
 // Writes only into an empty error, so the first failure is kept.
 bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error = nullptr);
 WritableLocation ChooseWritableLocation(const std::wstring& preferred, const std::wstring& pluginName);

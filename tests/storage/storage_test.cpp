@@ -71,8 +71,7 @@ TEST(PathStrings, FollowTheRulesAtTheirEdges) {
 TEST(InputFullPath, ResolvesOnlyWhatStillNamesTheTypedFile) {
   ScratchDirectory scratch;
   const std::wstring file = scratch.Join(L"in.bin"), lf = L"\\\\?\\";
-  test::CurrentDirectory current(scratch.path());
-  ASSERT_TRUE(current.changed());
+  const test::CurrentDirectory current(scratch.path());
   std::wstring slashed = file;
   std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
   const auto asTyped = [&](const std::wstring& leaf) { return std::pair(scratch.Join(leaf), lf + scratch.Join(leaf)); };
@@ -160,8 +159,8 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   }
 }
 
-// Another instance probing at once holds the probe file: only a hold that ends within the tries is waited out.
-TEST(ProbeDirectoryWritable, WaitsOutOnlyAShortHoldOfTheProbeFile) {
+// Only another run's probe file is waited out: held (32), or refusing (5) while listed; not a refusing directory.
+TEST(ProbeDirectoryWritable, WaitsOutOnlyAnotherRunsProbeFile) {
   ScratchDirectory scratch;
   for (const bool briefly : {true, false}) {
     const DrivenClock clock;
@@ -173,13 +172,17 @@ TEST(ProbeDirectoryWritable, WaitsOutOnlyAShortHoldOfTheProbeFile) {
     EXPECT_EQ(error, briefly ? L"" : L"'" + scratch.path() + L"' rejects writes (error 32)");
     EXPECT_EQ(g_pauses, briefly ? Pauses{50} : Pauses(19, 50));
   }
-}
-
-// Error 5 is also a directory's refusal of new files: waited out only while a probe file is listed.
-TEST(ProbeDirectoryWritable, WaitsOutAccessDeniedOnlyWhileTheProbeFileIsListed) {
-  const std::tuple<uint32_t, bool, bool> cases[] = {{32, false, true}, {32, true, true}, {5, true, true},
-                                                    {5, false, false}, {2, true, false}, {3, false, false}};
-  for (const auto& [code, listed, wait] : cases) EXPECT_EQ(IsProbeHeldByAnotherRun(code, listed), wait) << code;
+  const std::wstring locked = scratch.Join(L"locked");
+  for (const std::string probe : {"", "/.lumo-write-probe"}) {
+    const DrivenClock clock;
+    const UnixFault fault(locked,
+                          "mkdir -p \"$1\" && touch \"$1" + probe + "\" && chattr +i \"$1" + probe + "\" \"$1\"",
+                          "chattr -i \"$1\" \"$1" + probe + "\"");
+    std::wstring error;
+    EXPECT_FALSE(ProbeDirectoryWritable(locked, &error));
+    EXPECT_EQ(error + L" after " + std::to_wstring(g_pauses.size()),
+              L"'" + locked + L"' rejects writes (error 5) after " + (probe.empty() ? L"0" : L"19"));
+  }
 }
 
 // Under Wine a server's shares are the directories in dosdevices/unc/SERVER of its prefix.

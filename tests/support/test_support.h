@@ -59,20 +59,14 @@ struct ImmutableDirectory : UnixFault {
       : UnixFault(path, "mkdir -p \"$1\" && chattr +i \"$1\"", "chattr -i \"$1\"") {}
 };
 
-// Another current directory for one test.
-class CurrentDirectory {
- public:
-  explicit CurrentDirectory(const std::wstring& directory) : previous_(std::filesystem::current_path(error_)) {
-    if (!error_) std::filesystem::current_path(directory, error_);
-  }
+// Another current directory for one test (a failure to change it fails the test).
+struct CurrentDirectory {
+  explicit CurrentDirectory(const std::wstring& directory) { std::filesystem::current_path(directory); }
   ~CurrentDirectory() {
-    if (changed()) std::filesystem::current_path(previous_, error_);
+    std::error_code kept;
+    std::filesystem::current_path(previous, kept);
   }
-  bool changed() const { return !error_; }
-
- private:
-  std::error_code error_;
-  std::filesystem::path previous_;
+  const std::filesystem::path previous = std::filesystem::current_path();
 };
 
 }  // namespace hv::test
