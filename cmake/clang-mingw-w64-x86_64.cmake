@@ -20,6 +20,7 @@ set(CMAKE_CXX_FLAGS_INIT
 # libstdc++, libgcc and libgcc_eh live beside GCC. The system libraries are the GCC build's,
 # plus winpthreads, which the posix-threads libstdc++ needs and GCC's driver adds by itself.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -L${HV_MINGW_GCC_DIR}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${CMAKE_EXE_LINKER_FLAGS_INIT}")
 set(HV_MINGW_LIBRARIES "-lkernel32 -luser32 -lgdi32 -lwinspool -lshell32 -lole32 -loleaut32 -luuid -lcomdlg32 -ladvapi32")
 set(CMAKE_C_STANDARD_LIBRARIES "${HV_MINGW_LIBRARIES} -lwinpthread" CACHE STRING "")
 set(CMAKE_CXX_STANDARD_LIBRARIES "${HV_MINGW_LIBRARIES} -lwinpthread" CACHE STRING "")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release (scripts/release.sh, which also runs the archive's program) of the committed
 # tree twice, in two fresh copies at different paths one after the other, and fails unless both
-# give the same hex-viewer.exe and archive, byte for byte. Uncommitted changes are in neither.
+# give the same hex-viewer.exe, debug file and archive, byte for byte. Uncommitted changes are in
+# neither.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -23,7 +24,7 @@ for copy in "${copies[@]}"; do
 done
 
 sums() {
-  (cd "$1/build/release" && sha256sum hex-viewer.exe hex-viewer-*-win64.zip)
+  (cd "$1/build/release" && sha256sum hex-viewer.exe hex-viewer.exe.debug hex-viewer-*-win64.zip)
 }
 for copy in "${copies[@]}"; do
   echo "--- $copy"
@@ -34,4 +35,4 @@ if [[ "$(sums "${copies[0]}")" != "$(sums "${copies[1]}")" ]]; then
   cmp -l "${copies[0]}/build/release/hex-viewer.exe" "${copies[1]}/build/release/hex-viewer.exe" | head >&2 || true
   exit 1
 fi
-echo "check-reproducible: both builds give the same program and archive"
+echo "check-reproducible: both builds give the same program, debug file and archive"

@@ -19,6 +19,9 @@ std::vector<std::wstring> CaptureArguments() {
 }
 
 int RunWithCom(const RunFunction& run) {
+  // Dumps are written beside the program, so no library the shell, COM or a message box loads
+  // later may come from there, nor from the current directory: only from the system's.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The shell fallback of the viewer launch wants a single-threaded apartment.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const std::vector<std::wstring> arguments = CaptureArguments();

@@ -1,4 +1,5 @@
-// Process entry around the run: COM for the thread, and the command line as a list.
+// Process entry around the run: libraries from the system directory only, COM for the thread,
+// and the command line as a list.
 #pragma once
 
 #include <functional>

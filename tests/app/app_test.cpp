@@ -7,6 +7,7 @@
 
 #include "app/entry.h"
 #include "app/error_reporting.h"
+#include "text/unique_handle.h"
 
 namespace hv::app_test {
 
@@ -28,6 +29,15 @@ TEST(RunWithCom, RunsInASingleThreadedApartmentAndUndoesOnlyItsOwn) {
       if (mtaFirst) CoUninitialize();
     }).join();
   }
+}
+
+// The library lies beside this program, which the default search would look in first.
+TEST(RunWithCom, LoadsNoLibraryByNameFromTheProgramsFolder) {
+  const auto loads = [](DWORD where) {
+    return UniqueModule(LoadLibraryExW(L"search-probe.dll", nullptr, where)).valid();
+  };
+  EXPECT_EQ(RunWithCom([&](const std::vector<std::wstring>&) { return loads(0) ? 1 : 0; }), 0);
+  EXPECT_TRUE(loads(LOAD_LIBRARY_SEARCH_APPLICATION_DIR));
 }
 
 TEST(ErrorReporting, TestModeValuesAndTheCutOfALongLine) {

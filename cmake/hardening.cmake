@@ -1,0 +1,19 @@
+# What ships is hardened: a guard on every stack frame with an array or an address taken, in
+# every build (GCC and clang alike link the guard from libssp, statically). The linkers already
+# mark the program for high-entropy ASLR and NX; scripts/check-pe.sh checks all of it.
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>")
+add_link_options(-fstack-protector-strong)
+
+# The program's debug sections (about 1 MB, mostly from the static C++ library) move into
+# <program>.debug beside it, for crash analysis, which the program names by a debug link.
+# objcopy stamps the PE header with the time of its run, or with SOURCE_DATE_EPOCH when set: 0
+# leaves both files without a time, as the linker leaves the program.
+find_program(HV_OBJCOPY x86_64-w64-mingw32-objcopy REQUIRED)
+function(hv_split_debug target)
+  set(program $<TARGET_FILE:${target}>)
+  set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${HV_OBJCOPY})
+  add_custom_command(TARGET ${target} POST_BUILD
+                     COMMAND ${objcopy} --only-keep-debug ${program} ${program}.debug
+                     COMMAND ${objcopy} --strip-debug --add-gnu-debuglink=${program}.debug ${program}
+                     VERBATIM)
+endfunction()
