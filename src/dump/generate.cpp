@@ -24,7 +24,6 @@ constexpr size_t kFlushThreshold = 0x100000;
 constexpr DWORD kRecallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
 // No recall of remote content by the open itself.
 constexpr DWORD kOpenFlags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_NO_RECALL;
-constexpr uint32_t kErrorInvalidData = 13;
 
 // Rendered text not yet written. Unlike a std::string it grows without filling the new
 // bytes first, so the rows are written once, straight into it.
@@ -129,13 +128,15 @@ bool StreamRows(ReportStream& stream, const ChunkReader& read, uint64_t shownByt
     if (readOk && count > want) {
       // Rows are cut from the buffer: more than was asked for cannot be trusted.
       readOk = false;
-      code = kErrorInvalidData;
+      code = ERROR_INVALID_DATA;
+    } else if (readOk && count == 0) {
+      // The file ended before the size it gave (a system status file, or one cut short while
+      // read): the footer would claim bytes the rows never showed.
+      readOk = false;
+      code = ERROR_HANDLE_EOF;
     }
     if (!readOk) {
       failure = ReadFailure{true, position, FileErrorText(code)};
-      return true;
-    }
-    if (count == 0) {
       return true;
     }
     WriteHexRows(stream.Extend(HexRowsSize(count)), position, buffer.data(), count, uppercase);

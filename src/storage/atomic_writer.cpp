@@ -19,19 +19,23 @@ constexpr uint64_t kLargestWrite = 0xFFFFFFFFu;
 constexpr int kAsideAttempts = 16;
 
 // One WriteFile per call while the count fits its 32-bit parameter; only a larger
-// count is split. A short write stops at once.
-bool WriteAll(HANDLE file, const void* bytes, uint64_t count) {
+// count is split. A short write stops at once. Answers 0 or the failure's code: a write that
+// comes short without failing leaves no code of its own, and a full disk is what cuts it short.
+DWORD WriteAll(HANDLE file, const void* bytes, uint64_t count) {
   const char* next = static_cast<const char*>(bytes);
   while (count > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min(count, kLargestWrite));
     DWORD written = 0;
-    if (!WriteFile(file, next, chunk, &written, nullptr) || written != chunk) {
-      return false;
+    if (!WriteFile(file, next, chunk, &written, nullptr)) {
+      return GetLastError();
+    }
+    if (written != chunk) {
+      return ERROR_DISK_FULL;
     }
     next += chunk;
     count -= chunk;
   }
-  return true;
+  return ERROR_SUCCESS;
 }
 
 // A file deleted in place while someone still reads it lingers at its path, pending
@@ -100,11 +104,11 @@ bool AtomicFileWriter::Write(const void* bytes, uint64_t count, std::wstring* er
   if (count == 0) {
     return true;
   }
-  if (WriteAll(handle_.get(), bytes, count)) {
+  const DWORD code = WriteAll(handle_.get(), bytes, count);
+  if (code == ERROR_SUCCESS) {
     return true;
   }
   if (error != nullptr) {
-    const DWORD code = GetLastError();
     *error = L"cannot write temporary file '" + temporaryPath_ + L"': " + SystemErrorText(code);
   }
   return false;
@@ -185,9 +189,9 @@ DumpResult WriteFileDirect(const std::wstring& path, const std::string& content)
     result.error = L"cannot open '" + path + L"' for a direct write: " + SystemErrorText(code);
     return result;
   }
-  if (!WriteAll(file.get(), content.data(), content.size())) {
+  const DWORD code = WriteAll(file.get(), content.data(), content.size());
+  if (code != ERROR_SUCCESS) {
     // What was written stays: a partial report beats none.
-    const DWORD code = GetLastError();
     result.error = L"cannot write '" + path + L"': " + SystemErrorText(code);
     return result;
   }

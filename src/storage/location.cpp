@@ -37,17 +37,20 @@ size_t FirstCreatableIndex(const std::wstring& path) {
   return 0;
 }
 
-// A file pending deletion still stands in the listing while its attributes are refused.
-bool IsListed(const std::wstring& path) {
+// Deleted by another run but not yet closed, a file stands in the listing while its
+// attributes are refused.
+bool IsPendingDeletion(const std::wstring& path) {
   WIN32_FIND_DATAW data;
-  return UniqueFind(FindFirstFileW(path.c_str(), &data)).valid();
+  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+         UniqueFind(FindFirstFileW(path.c_str(), &data)).valid();
 }
 
 // Only another instance probing the same directory holds the probe file, and only for a moment:
-// open, or deleted but not yet closed. Access denied is also the answer of a directory that
-// takes no new files, which must cost no wait: only a listed probe file is waited for.
-bool IsProbeHeldByAnotherRun(uint32_t code, bool probeListed) {
-  return code == ERROR_SHARING_VIOLATION || (code == ERROR_ACCESS_DENIED && probeListed);
+// open (32), or deleted but not yet closed (5). Access denied is also the lasting answer of a
+// directory that takes no new files and of a probe file that refuses writes (read-only,
+// immutable, a directory of that name), which must cost no wait.
+bool IsProbeHeldByAnotherRun(uint32_t code, const std::wstring& probe) {
+  return code == ERROR_SHARING_VIOLATION || (code == ERROR_ACCESS_DENIED && IsPendingDeletion(probe));
 }
 
 void SetFirstError(std::wstring* error, const std::wstring& text) {
@@ -103,9 +106,7 @@ bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error) 
         .valid();
   };
   uint32_t code = 0;
-  const auto heldByAnotherRun = [&](uint32_t failure) {
-    return IsProbeHeldByAnotherRun(failure, failure == ERROR_ACCESS_DENIED && IsListed(probe));
-  };
+  const auto heldByAnotherRun = [&](uint32_t failure) { return IsProbeHeldByAnotherRun(failure, probe); };
   if (TryWithPauses(kProbeAttempts, kProbePauseMs, code, createProbe, heldByAnotherRun)) {
     DeleteFileW(probe.c_str());
     return true;

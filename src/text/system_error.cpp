@@ -12,8 +12,7 @@ bool IsTrimmedSpace(wchar_t c) {
   return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f' || c == L'\v';
 }
 
-}  // namespace
-
+// The text without the blanks a platform message may begin or end with.
 std::wstring TrimMessageText(const std::wstring& text) {
   size_t begin = 0;
   size_t end = text.size();
@@ -25,6 +24,8 @@ std::wstring TrimMessageText(const std::wstring& text) {
   }
   return text.substr(begin, end - begin);
 }
+
+}  // namespace
 
 std::wstring SystemErrorText(uint32_t code) {
   UniqueLocal<wchar_t> buffer;

@@ -10,10 +10,6 @@ namespace hv {
 // when the platform has no text for it.
 std::wstring SystemErrorText(uint32_t code);
 
-// The text without the blanks a platform message may begin or end with (space, tab, CR,
-// LF, form feed, vertical tab); apart so that every one of them can be shown trimmed.
-std::wstring TrimMessageText(const std::wstring& text);
-
 // Short wordings for the usual file errors, SystemErrorText for the rest.
 std::wstring FileErrorText(uint32_t code);
 

@@ -22,7 +22,7 @@ TEST(RunWithCom, RunsInASingleThreadedApartmentAndUndoesOnlyItsOwn) {
         if (SUCCEEDED(inside)) CoUninitialize();
         return 7;
       });
-      EXPECT_TRUE(code == 7 && inside == (mtaFirst ? RPC_E_CHANGED_MODE : S_FALSE)) << code << " " << inside;
+      EXPECT_EQ(std::pair(code, inside), std::pair(7, mtaFirst ? RPC_E_CHANGED_MODE : S_FALSE));
       const HRESULT after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
       EXPECT_EQ(after, mtaFirst ? S_FALSE : S_OK);
       if (SUCCEEDED(after)) CoUninitialize();

@@ -26,8 +26,9 @@ TEST(DumpReport, TheFormatsExamplesAndFixedTextsLiterally) {
                 "Error:     Online-only cloud file (Recall on data access).\r\n"
                 "Hint:      Please download the file locally before viewing hex dump.\r\n" +
                 kEquals + "\r\n");
-  EXPECT_EQ(RenderWriteFailureReport(L"cannot write temporary file 'C:\\\u00e9': x"),
-            "[Lumo Hex Dump Error] Cannot write dump file (cannot write temporary file 'C:\\\xC3\xA9': x).\r\n");
+  EXPECT_EQ(RenderWriteFailureReport(L"cannot write temporary file 'C:\\\u00e9\u202E\r\n': x"),
+            "[Lumo Hex Dump Error] Cannot write dump file (cannot write temporary file 'C:\\\xC3\xA9\uFFFD\uFFFD\uFFFD': "
+            "x).\r\n");
   // What the dumps below do not reach: a cap met exactly, a large file, a read error in lower case.
   EXPECT_EQ(RenderReportHeader(L"c", 65536, 65536, 64, false) + "\r\n" +
                 RenderFooter(SelectFooterKind(65536, 65536), 65536, 64),
@@ -43,8 +44,7 @@ TEST(DumpReport, TheFormatsExamplesAndFixedTextsLiterally) {
   EXPECT_EQ(sizes,
             "0 bytes|1 bytes|999 bytes|1,000 bytes|1,023 bytes|1.00 KB (1,024 bytes)|1.12 KB (1,152 bytes)|"
             "1024.00 KB (1,048,575 bytes)|1.00 MB (1,048,576 bytes)|2000.00 TB (2,199,023,255,552,000 bytes)|");
-  EXPECT_EQ(FormatHex(0xABC, false, 8) + FormatHex(0xFEDCBA9876543210, true, 8) + FormatHex(0, true, 1),
-            "00000abcFEDCBA98765432100");
+  EXPECT_EQ(FormatHex(0xABC, false, 8) + FormatHex(0xFEDCBA9876543210, true, 8), "00000abcFEDCBA9876543210");
 }
 
 // Every row path by name (one dropped from the list fails), the dispatch and row by row; the CPU asked here.
@@ -106,11 +106,13 @@ TEST(GenerateDump, ReportsWhatItCouldOpenAndReadAndFailsWithoutLosingThePrevious
   EXPECT_EQ(Rows(0xfff0, &counting[0xfff0], 16, false),
             "0000fff0     f0 f1 f2 f3 f4 f5 f6 f7  f8 f9 fa fb fc fd fe ff    |................|\r\n");
 
-  // Read steps (bytes given, -1 all asked, -3 failure 33), the cuts where rows start afresh, the last line.
+  // Read steps (bytes given, -1 all asked, -3 failure 33), the cuts where rows start afresh, the last line;
+  // a file that ends before its size (a read of 0 bytes) says so where it ended.
   const std::string whole = Footer("[End of File: Fully displayed] (Total: 200,004 bytes)");
   const std::tuple<std::vector<int64_t>, std::vector<size_t>, std::string> cases[] = {
       {{-1, -3}, {0, 65536}, "\r\n[Read Error] Stopped at 0x00010000: file is locked by another process\r\n"},
-      {{10}, {0, 10, 200004}, whole}};
+      {{10}, {0, 10, 200004}, whole},
+      {{10, 0}, {0, 10}, "\r\n[Read Error] Stopped at 0x0000000A: End of file. (38)\r\n"}};
   ASSERT_TRUE(test::WriteWholeFile(input, kNoise));
   for (const auto& [steps, cuts, end] : cases) {
     size_t position = 0, call = 0;
@@ -175,14 +177,23 @@ TEST(IsWholeReport, KnowsEveryFormByItsFirstLineAndWholeLastBlock) {
       << "a large file is seen by its two ends only";
 }
 
-// A path's controls would write lines of its own: a forged ending, an escape sequence.
-TEST(DumpReport, ShowsEveryControlInAPathAsAReplacementCharacter) {
+// A path's controls, line separators and direction marks would write lines of its own or show it reordered.
+TEST(DumpReport, ShowsEveryControlSeparatorAndDirectionMarkInAPathAsAReplacementCharacter) {
+  const auto fileLine = [](const std::string& report) {
+    const size_t start = report.find("File:");
+    return report.substr(start, report.find("\r\n", start) - start);
+  };
   const std::wstring path = L"C:\\x\r\n[Empty File: 0 Bytes]\x1b[2J\a\x7f\x01";
-  const std::string shown = "\r\nFile:      C:\\x\uFFFD\uFFFD[Empty File: 0 Bytes]\uFFFD[2J\uFFFD\uFFFD\uFFFD\r\n";
   for (const std::string& report :
        {RenderReportHeader(path, 0, 0, 64, true), RenderOpenErrorReport(path, L"x"), RenderCloudFileReport(path)}) {
-    EXPECT_NE(report.find(shown), std::string::npos) << report;
+    EXPECT_EQ(fileLine(report), "File:      C:\\x\uFFFD\uFFFD[Empty File: 0 Bytes]\uFFFD[2J\uFFFD\uFFFD\uFFFD");
   }
+  // Each range's ends, and the characters beside them that stay.
+  const std::wstring marks = L"~\u0080\u0085\u009F\u00A0\u061B\u061C\u061D\u200D\u200E\u200F\u2010\u2027\u2028\u2029"
+                             L"\u202A\u202E\u202F\u2065\u2066\u2069\u206A";
+  EXPECT_EQ(fileLine(RenderOpenErrorReport(marks, L"x")),
+            "File:      ~\uFFFD\uFFFD\uFFFD\u00A0\u061B\uFFFD\u061D\u200D\uFFFD\uFFFD\u2010\u2027\uFFFD\uFFFD\uFFFD\uFFFD"
+            "\u202F\u2065\uFFFD\uFFFD\u206A");
 }
 
 }  // namespace hv::dump_test

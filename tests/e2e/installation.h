@@ -3,29 +3,25 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
+#include "storage/naming.h"
 #include "storage/path.h"
 #include "support/test_support.h"
+#include "text/encoding.h"
 
 namespace hv::test {
 
-// UTF-8 by its definition, for the texts of these tests (no surrogates among them).
-inline std::string Utf8(const std::wstring& text) {
-  std::string bytes;
-  for (const wchar_t u : text) {
-    if (u >= 0x800) bytes += static_cast<char>(0xE0 | u >> 12);
-    if (u >= 0x80) bytes += static_cast<char>(u < 0x800 ? 0xC0 | u >> 6 : 0x80 | (u >> 6 & 0x3F));
-    bytes += static_cast<char>(u < 0x80 ? u : 0x80 | (u & 0x3F));
-  }
-  return bytes;
-}
 inline std::vector<std::wstring> OnlyFile(const std::wstring& path) { return {path.substr(path.rfind(L'\\') + 1)}; }
+
+// The exit code, the error line and how many processes ran (the program, and its viewer if started), as one value.
+inline std::string Outcome(const ProcessResult& run) {
+  return std::to_string(run.exitCode) + " [" + run.standardError + "] " + std::to_string(run.totalProcesses);
+}
 
 class Installation {
  public:
+  // As a host installs it: the program alone in its folder, no dumps folder yet.
   Installation() {
-    for (const wchar_t* leaf : {L"app", L"temp", L"in", L"app\\dumps"}) CreateDirectoryW(Dir(leaf).c_str(), nullptr);
+    for (const wchar_t* leaf : {L"app", L"temp", L"in"}) CreateDirectoryW(Dir(leaf).c_str(), nullptr);
     CopyFileW(JoinPath(ModuleDirectory(), L"hex-viewer.exe").c_str(), program().c_str(), FALSE);
     CopyFileW(JoinPath(ModuleDirectory(), L"stand-in-viewer.exe").c_str(), viewer().c_str(), FALSE);
   }
@@ -38,13 +34,9 @@ class Installation {
   std::wstring Input(const std::wstring& name, const std::string& bytes) const {
     return WriteWholeFile(Dir(L"in\\" + name), bytes) ? Dir(L"in\\" + name) : std::wstring();
   }
-  // FNV-1a 64 of the full path's UTF-16 units in 16 lower-case digits, " - ", the plain name, ".hextxt".
-  std::wstring DumpOf(const std::wstring& input) const {
-    uint64_t hash = 0xcbf29ce484222325;
-    for (const wchar_t unit : input) hash = (hash ^ unit) * 0x100000001b3;
-    wchar_t digits[17];
-    swprintf(digits, 17, L"%016llx", static_cast<unsigned long long>(hash));
-    return dumps() + L"\\" + digits + L" - " + input.substr(input.rfind(L'\\') + 1) + L".hextxt";
+  // Where the dump of an input goes (the naming rule's own tests pin the name).
+  std::wstring DumpOf(const std::wstring& input, const std::wstring& directory = {}) const {
+    return JoinPath(directory.empty() ? dumps() : directory, DumpFileName(input, 64));
   }
 
   // LUMO_TEST_NO_UI=1, a private TMP (temp, unless given), the stand-in viewer copying to copyTo.

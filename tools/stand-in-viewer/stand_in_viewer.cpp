@@ -4,9 +4,13 @@
 // standard output, or copies them to FILE. FILE may also come from the environment
 // variable LUMO_VIEWER_COPY_TO, since the plug-in fixes the command line it passes;
 // beside a copy, FILE.args records the arguments received (UTF-8, each ended by NUL).
-// Exit codes: 0 shown, 2 bad command line, 3 timed out, 4 could not read or copy.
+// With LUMO_VIEWER_TAKE=1 it plays another program instead: it takes the dump path itself
+// (a file of its own, shared for reading only) before the plug-in can deliver there, holds it
+// until the plug-in has ended, and writes to FILE whether it took it.
+// Exit codes: 0 shown, 2 bad command line, 3 timed out, 4 could not read or copy, 5 not taken.
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -115,6 +119,32 @@ std::wstring EnvironmentValue(const wchar_t* name) {
   return value;
 }
 
+// The process that started this one: the plug-in.
+hv::UniqueHandle OpenParentProcess() {
+  const hv::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) {
+      return hv::UniqueHandle(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ParentProcessID));
+    }
+  }
+  return {};
+}
+
+int TakeDumpPath(const std::wstring& dumpPath, const std::wstring& record) {
+  const hv::UniqueFile taken(CreateFileW(hv::ToLongPath(dumpPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const hv::UniqueHandle plugin = OpenParentProcess();
+  if (!taken || !plugin) {
+    WriteFileWhole(record, "the dump path was not taken");
+    return 5;
+  }
+  WriteAll(taken.get(), "someone else's file\r\n");
+  WaitForSingleObject(plugin.get(), INFINITE);
+  return WriteFileWhole(record, "the dump path was taken") ? 0 : 4;
+}
+
 }  // namespace
 
 int wmain() {
@@ -139,6 +169,7 @@ int wmain() {
     }
     WriteFileWhole(viewer.copyTo + L".args", record);
   }
+  if (EnvironmentValue(L"LUMO_VIEWER_TAKE") == L"1") return TakeDumpPath(viewer.dumpPath, viewer.copyTo);
 
   if (!WaitForDump(viewer.dumpPath, viewer.waitFile ? viewer.waitTimeoutMs : 0)) {
     const std::string message = "stand-in viewer: timed out after " + std::to_string(viewer.waitTimeoutMs) +
