@@ -1,8 +1,11 @@
-// Which row path runs: the fastest this CPU has, chosen once at start-up, so that a chunk
-// pays one indirect call for the choice and a row one predictable branch.
+// Which row path runs: the fastest this CPU has, chosen once at start-up (a benchmark may
+// choose another), so that a chunk pays one indirect call for the choice and a row one
+// predictable branch.
 #include "dump/hex_rows.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "dump/report.h"
 #include "dump/rows/row_layout.h"
@@ -26,10 +29,10 @@ CpuPaths AskCpu() noexcept {
 
 const CpuPaths kCpu = AskCpu();
 
-const HexRowsWriter kFastestWriter = kCpu.avx512vbmi ? rows::WriteVbmiRows
-                                     : kCpu.avx2     ? rows::WriteAvx2Rows
-                                     : kCpu.ssse3    ? rows::WriteSsse3Rows
-                                                     : rows::WriteTableRows;
+HexRowsWriter gChosenWriter = kCpu.avx512vbmi ? rows::WriteVbmiRows
+                              : kCpu.avx2     ? rows::WriteAvx2Rows
+                              : kCpu.ssse3    ? rows::WriteSsse3Rows
+                                              : rows::WriteTableRows;
 
 }  // namespace
 
@@ -42,8 +45,19 @@ std::vector<HexRowsPath> HexRowsPaths() {
 
 uint64_t HexRowsSize(uint64_t count) { return (count + rows::kBytesPerRow - 1) / rows::kBytesPerRow * rows::kRowText; }
 
+bool UseHexRowsPath(std::string_view name) {
+  const std::vector<HexRowsPath> paths = HexRowsPaths();
+  const auto path = std::find_if(paths.begin(), paths.end(),
+                                 [name](const HexRowsPath& each) { return each.supported && name == each.name; });
+  if (path == paths.end()) {
+    return false;
+  }
+  gChosenWriter = path->write;
+  return true;
+}
+
 void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  kFastestWriter(out, offset, bytes, count, uppercase);
+  gChosenWriter(out, offset, bytes, count, uppercase);
 }
 
 // Composed in a fixed buffer and appended in two pieces, the row and its line end.
