@@ -1,6 +1,8 @@
 // How dump generation compares with writing the same number of bytes plainly, and
 // whether its memory stays flat as the cap grows.
-//   generate-bench.exe WORK-DIRECTORY [ROUNDS]
+//   generate-bench.exe WORK-DIRECTORY [ROUNDS [ROW-PATH...]]
+// With row paths named (as HexRowsPaths() names them), each round generates once with each
+// in turn, then writes plainly once; without, the program's own choice of path is measured.
 // The work directory should lie on a RAM-backed file system (see generate_bench.sh), so
 // the disk does not drown the difference.
 #include <windows.h>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "dump/generate.h"
+#include "dump/hex_rows.h"
 #include "storage/path.h"
 #include "text/encoding.h"
 #include "text/unique_handle.h"
@@ -125,13 +128,34 @@ void Remove(const std::wstring& path) { DeleteFileW(hv::ToLongPath(path).c_str()
 
 }  // namespace
 
+// One way of generating: a row path forced by name, or (no name) the program's own choice.
+struct Contender {
+  std::string path;
+  std::vector<double> seconds, cpu;
+};
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: generate-bench WORK-DIRECTORY [ROUNDS]\n");
+    std::fprintf(stderr, "usage: generate-bench WORK-DIRECTORY [ROUNDS [ROW-PATH...]]\n");
     return 64;
   }
   const std::wstring directory = hv::InputFullPath(argv[1]);
   const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
+  std::vector<Contender> contenders;
+  for (int i = 3; i < argc; ++i) {
+    contenders.push_back({hv::WideToUtf8(argv[i]), {}, {}});
+    if (!hv::UseHexRowsPath(contenders.back().path)) {
+      std::fprintf(stderr, "no row path '%s' that this CPU runs; it has:", contenders.back().path.c_str());
+      for (const hv::HexRowsPath& path : hv::HexRowsPaths()) {
+        if (path.supported) std::fprintf(stderr, " %s", path.name);
+      }
+      std::fprintf(stderr, "\n");
+      return 64;
+    }
+  }
+  if (contenders.empty()) {
+    contenders.push_back({});
+  }
   const std::wstring smallInput = hv::JoinPath(directory, L"small-input.bin");
   const std::wstring largeInput = hv::JoinPath(directory, L"large-input.bin");
   const std::wstring plainOutput = hv::JoinPath(directory, L"plain.out");
@@ -158,30 +182,41 @@ int wmain(int argc, wchar_t** argv) {
   }
   const hv::DumpRequest large = Request(directory, largeInput, kLargeMaxKb);
 
-  std::vector<double> generateSeconds;
   std::vector<double> plainSeconds;
-  std::vector<double> generateCpu;
   std::vector<double> plainCpu;
   uint64_t dumpBytes = 0;
   double peakAfterLarge = 0;
   for (int round = 0; round < rounds; ++round) {
-    double start = Now();
-    double startCpu = ThreadSeconds();
-    result = hv::GenerateDump(large);
-    generateSeconds.push_back(Now() - start);
-    generateCpu.push_back(ThreadSeconds() - startCpu);
-    if (!result.success) {
-      std::fprintf(stderr, "large dump failed: %s\n", hv::WideToUtf8(result.error).c_str());
-      return 1;
+    std::printf("round %d:", round + 1);
+    for (Contender& contender : contenders) {
+      if (!contender.path.empty()) {
+        hv::UseHexRowsPath(contender.path);
+      }
+      const double start = Now();
+      const double startCpu = ThreadSeconds();
+      result = hv::GenerateDump(large);
+      contender.seconds.push_back(Now() - start);
+      contender.cpu.push_back(ThreadSeconds() - startCpu);
+      if (!result.success) {
+        std::fprintf(stderr, "large dump failed: %s\n", hv::WideToUtf8(result.error).c_str());
+        return 1;
+      }
+      const uint64_t size = FileSize(large.outputPath);
+      if (dumpBytes != 0 && size != dumpBytes) {
+        std::fprintf(stderr, "the dumps differ in size\n");
+        return 1;
+      }
+      dumpBytes = size;
+      Remove(large.outputPath);
+      std::printf(" generate%s%s %.3f s (cpu %.3f s),", contender.path.empty() ? "" : " with ", contender.path.c_str(),
+                  contender.seconds.back(), contender.cpu.back());
     }
     if (round == 0) {
       peakAfterLarge = PeakWorkingSetMiB();
-      dumpBytes = FileSize(large.outputPath);
     }
-    Remove(large.outputPath);
 
-    start = Now();
-    startCpu = ThreadSeconds();
+    const double start = Now();
+    const double startCpu = ThreadSeconds();
     const bool written = WritePlainly(plainOutput, dumpBytes, buffer);
     plainSeconds.push_back(Now() - start);
     plainCpu.push_back(ThreadSeconds() - startCpu);
@@ -190,26 +225,31 @@ int wmain(int argc, wchar_t** argv) {
       std::fprintf(stderr, "plain write failed\n");
       return 1;
     }
-    std::printf("round %d: generate %.3f s (cpu %.3f s), plain write %.3f s (cpu %.3f s)\n", round + 1,
-                generateSeconds.back(), generateCpu.back(), plainSeconds.back(), plainCpu.back());
+    std::printf(" plain write %.3f s (cpu %.3f s)\n", plainSeconds.back(), plainCpu.back());
     std::fflush(stdout);
   }
   Remove(smallInput);
   Remove(largeInput);
 
-  const double generate = Median(generateSeconds);
   const double plain = Median(plainSeconds);
-  const double ratio = generate / plain;
-  const double growth = peakAfterLarge - peakAfterSmall;
   std::printf("dump of 256 MiB at max-kb %llu: %llu bytes of text\n", static_cast<unsigned long long>(kLargeMaxKb),
               static_cast<unsigned long long>(dumpBytes));
-  std::printf("median generate %.3f s (%.0f MB/s of text), median plain write %.3f s (%.0f MB/s)\n", generate,
-              static_cast<double>(dumpBytes) / generate / 1e6, plain, static_cast<double>(dumpBytes) / plain / 1e6);
-  std::printf("ratio generate / plain write: %.3f (target <= 1.25)%s\n", ratio, ratio <= 1.25 ? "" : "  OVER");
-  std::printf("thread cpu time: median generate %.3f s, median plain write %.3f s, ratio %.3f\n", Median(generateCpu),
-              Median(plainCpu), Median(generateCpu) / Median(plainCpu));
+  std::printf("median plain write %.3f s (%.0f MB/s), thread cpu %.3f s\n", plain,
+              static_cast<double>(dumpBytes) / plain / 1e6, Median(plainCpu));
+  bool met = true;
+  for (const Contender& contender : contenders) {
+    const double generate = Median(contender.seconds);
+    const double ratio = generate / plain;
+    met = met && ratio <= 1.25;
+    std::printf("%s: median generate %.3f s (%.0f MB/s of text), thread cpu %.3f s\n",
+                contender.path.empty() ? "row path of the program's choice" : contender.path.c_str(), generate,
+                static_cast<double>(dumpBytes) / generate / 1e6, Median(contender.cpu));
+    std::printf("  ratio generate / plain write: %.3f (target <= 1.25)%s; thread cpu time ratio %.3f\n", ratio,
+                ratio <= 1.25 ? "" : "  OVER", Median(contender.cpu) / Median(plainCpu));
+  }
+  const double growth = peakAfterLarge - peakAfterSmall;
   std::printf(
       "peak working set: %.2f MiB after a 64 KiB dump, %.2f MiB after the 256 MiB dump (+%.2f MiB, limit 4)%s\n",
       peakAfterSmall, peakAfterLarge, growth, growth <= 4.0 ? "" : "  OVER");
-  return ratio <= 1.25 && growth <= 4.0 ? 0 : 2;
+  return met && growth <= 4.0 ? 0 : 2;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Dump generation against plain writes of the same size, on a RAM-backed file system.
-#   bash bench/generate_bench.sh [BUILD_DIR] [ROUNDS]
+#   bash bench/generate_bench.sh [BUILD_DIR] [ROUNDS] [ROW-PATH...]
 # Needs root (it mounts a tmpfs) and generate-bench.exe built in BUILD_DIR.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +19,4 @@ trap cleanup EXIT
 
 export WINEDEBUG=-all LC_ALL=C.UTF-8
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
-wine "$program" "Z:${work//\//\\}" "$rounds"
+wine "$program" "Z:${work//\//\\}" "$rounds" "${@:3}"

@@ -1,14 +1,18 @@
 // How fast hex rows are rendered: megabytes of input turned into row text per second,
 // with the output emptied at 1 MiB as dump generation does. Row renderers get 16 bytes
-// a call, chunk renderers a whole 64 KiB chunk.
+// a call, chunk renderers a whole 64 KiB chunk. Contenders take turns within each run, and
+// each path is also given as its ratio to the SSSE3 rows run by run.
+//   render-bench.exe [RUNS]   (7 timed runs after a warm-up by default)
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dump/report.h"
@@ -23,7 +27,7 @@ constexpr size_t kChunkBytes = 65536;
 constexpr size_t kFlushBytes = kMiB;
 constexpr size_t kRowBytes = 16;
 constexpr size_t kRowText = 85;
-constexpr int kRuns = 7;
+constexpr int kDefaultRuns = 7;
 
 using RowRenderer = void (*)(std::string&, uint64_t, const unsigned char*, uint64_t, bool);
 // Writes rows into room the caller made, as dump generation does, with no string to grow.
@@ -135,65 +139,95 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-bool Measure(const Renderer& renderer, const std::vector<unsigned char>& pattern, bool uppercase) {
-  const char* label = renderer.label;
-  Output output;
-  output.text.reserve(kFlushBytes + kChunkBytes / kRowBytes * kRowText);
-  RenderAll(renderer, pattern, uppercase, output);  // warm-up: pages in the tables and the buffer
-
-  const double inputMiB = static_cast<double>(kInputBytes) / static_cast<double>(kMiB);
+// One contender in one letter case: its rates over the timed runs.
+struct Tally {
+  Renderer renderer;
+  bool uppercase;
   std::vector<double> rates, cpuRates;
   uint64_t checksum = 0;
-  for (int i = 0; i < kRuns; ++i) {
-    const Run run = RenderAll(renderer, pattern, uppercase, output);
-    if (run.textBytes != kInputBytes / kRowBytes * kRowText || (i > 0 && run.checksum != checksum)) {
-      std::printf("%s: wrong output (%llu bytes of text)\n", label, static_cast<unsigned long long>(run.textBytes));
-      return false;
-    }
-    checksum = run.checksum;
-    // The checksum is there to keep the work alive, not to be measured.
-    const double renderSeconds = run.seconds - run.foldSeconds;
-    rates.push_back(inputMiB / renderSeconds);
-    if (run.cpuSeconds > 0) {
-      cpuRates.push_back(inputMiB / (run.cpuSeconds * renderSeconds / run.seconds));
-    }
+  bool wrong = false;
+};
+
+void Measure(Tally& tally, const std::vector<unsigned char>& pattern, Output& output, bool timed) {
+  const Run run = RenderAll(tally.renderer, pattern, tally.uppercase, output);
+  if (!timed) {
+    return;  // warm-up: pages in the tables and the buffer
   }
-  const auto [minRate, maxRate] = std::minmax_element(rates.begin(), rates.end());
+  if (run.textBytes != kInputBytes / kRowBytes * kRowText || (!tally.rates.empty() && run.checksum != tally.checksum)) {
+    tally.wrong = true;
+  }
+  tally.checksum = run.checksum;
+  const double inputMiB = static_cast<double>(kInputBytes) / static_cast<double>(kMiB);
+  // The checksum is there to keep the work alive, not to be measured.
+  const double renderSeconds = run.seconds - run.foldSeconds;
+  tally.rates.push_back(inputMiB / renderSeconds);
+  tally.cpuRates.push_back(run.cpuSeconds > 0 ? inputMiB / (run.cpuSeconds * renderSeconds / run.seconds) : 0.0);
+}
+
+bool Report(const Tally& tally) {
+  const char* label = tally.renderer.label;
+  const char* letters = tally.uppercase ? "uppercase" : "lowercase";
+  if (tally.wrong) {
+    std::printf("%-42s %s: wrong output\n", label, letters);
+    return false;
+  }
+  const auto [minRate, maxRate] = std::minmax_element(tally.rates.begin(), tally.rates.end());
   std::printf("%-42s %s: median %5.0f MiB/s (min %5.0f, max %5.0f); per CPU second %5.0f MiB/s; checksum %016llx\n",
-              label, uppercase ? "uppercase" : "lowercase", Median(rates), *minRate, *maxRate,
-              cpuRates.empty() ? 0.0 : Median(cpuRates), static_cast<unsigned long long>(checksum));
+              label, letters, Median(tally.rates), *minRate, *maxRate, Median(tally.cpuRates),
+              static_cast<unsigned long long>(tally.checksum));
   return true;
+}
+
+// A path against another, run by run, so that both saw the same load.
+void ReportRatio(const Tally& path, const Tally& base) {
+  std::vector<double> wall, cpu;
+  for (size_t i = 0; i < path.rates.size(); ++i) {
+    wall.push_back(path.rates[i] / base.rates[i]);
+    cpu.push_back(path.cpuRates[i] / base.cpuRates[i]);
+  }
+  std::printf("%-42s %s: %.2f times %s (per CPU second %.2f), median of the runs' ratios\n", path.renderer.label,
+              path.uppercase ? "uppercase" : "lowercase", Median(wall), base.renderer.label, Median(cpu));
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRuns;
   const std::vector<unsigned char> pattern = MakePattern();
-  std::printf("render-bench: %zu MiB of input per run, %d runs, %zu-byte rows, output emptied at %zu MiB\n",
-              kInputBytes / kMiB, kRuns, kRowBytes, kFlushBytes / kMiB);
-  struct Contender {
-    Renderer renderer;
-    bool available;
-  };
-  std::vector<Contender> contenders = {
-      {{"AppendHexRow (one row a call, dispatched)", hv::AppendHexRow, kRowBytes}, true},
-      {{"WriteHexRows (dispatched, as generation uses it)", nullptr, kChunkBytes, hv::WriteHexRows}, true},
+  std::printf(
+      "render-bench: %zu MiB of input per run, %d runs, %zu-byte rows, output emptied at %zu MiB, "
+      "contenders interleaved\n",
+      kInputBytes / kMiB, runs, kRowBytes, kFlushBytes / kMiB);
+  std::vector<Renderer> renderers = {
+      {"AppendHexRow (one row a call, dispatched)", hv::AppendHexRow, kRowBytes},
+      {"WriteHexRows (dispatched, as generation uses it)", nullptr, kChunkBytes, hv::WriteHexRows},
   };
   std::vector<std::string> labels;
   for (const hv::HexRowsPath& path : hv::HexRowsPaths()) labels.push_back(std::string("write: ") + path.name + " rows");
   size_t next = 0;
+  size_t ssse3 = 0;
   for (const hv::HexRowsPath& path : hv::HexRowsPaths()) {
-    contenders.push_back({{labels[next++].c_str(), nullptr, kChunkBytes, path.write}, path.supported});
-  }
-  bool ok = true;
-  for (const Contender& contender : contenders) {
-    if (!contender.available) {
-      std::printf("%-42s skipped: this CPU cannot run it\n", contender.renderer.label);
+    const char* label = labels[next++].c_str();
+    if (!path.supported) {
+      std::printf("%-42s skipped: this CPU cannot run it\n", label);
       continue;
     }
-    for (bool uppercase : {true, false}) {
-      ok = Measure(contender.renderer, pattern, uppercase) && ok;
-    }
+    ssse3 = std::string_view(path.name) == "ssse3" ? renderers.size() : ssse3;
+    renderers.push_back({label, nullptr, kChunkBytes, path.write});
+  }
+  std::vector<Tally> tallies;
+  for (const Renderer& renderer : renderers) {
+    for (bool uppercase : {true, false}) tallies.push_back({renderer, uppercase, {}, {}});
+  }
+  Output output;
+  output.text.reserve(kFlushBytes + kChunkBytes / kRowBytes * kRowText);
+  for (int run = 0; run <= runs; ++run) {
+    for (Tally& tally : tallies) Measure(tally, pattern, output, run > 0);
+  }
+  bool ok = true;
+  for (const Tally& tally : tallies) ok = Report(tally) && ok;
+  if (ssse3 != 0) {
+    for (size_t i = 2 * ssse3 + 2; ok && i < tallies.size(); ++i) ReportRatio(tallies[i], tallies[2 * ssse3 + i % 2]);
   }
   return ok ? 0 : 1;
 }

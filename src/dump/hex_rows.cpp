@@ -1,8 +1,11 @@
-// Which row path runs: the fastest this CPU has, chosen once at start-up, so that a chunk
-// pays one indirect call for the choice and a row one predictable branch.
+// Which row path runs: the fastest this CPU has, chosen once at start-up (a benchmark may
+// choose another), so that a chunk pays one indirect call for the choice and a row one
+// predictable branch.
 #include "dump/hex_rows.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "dump/report.h"
 #include "dump/rows/row_layout.h"
@@ -11,42 +14,56 @@
 namespace hv {
 namespace {
 
-bool CpuRunsSsse3() noexcept {
+struct CpuPaths {
+  bool ssse3;
+  bool avx2;
+  bool avx512vbmi;
+};
+
+CpuPaths AskCpu() noexcept {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("ssse3");
+  return {
+      __builtin_cpu_supports("ssse3") != 0, __builtin_cpu_supports("avx2") != 0,
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")};
 }
 
-bool CpuRunsAvx512Vbmi() noexcept {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512vbmi");
-}
+const CpuPaths kCpu = AskCpu();
 
-const bool kCpuRunsSsse3 = CpuRunsSsse3();
-const bool kCpuRunsAvx512Vbmi = CpuRunsAvx512Vbmi();
-
-const HexRowsWriter kFastestWriter = kCpuRunsAvx512Vbmi ? rows::WriteVbmiRows
-                                     : kCpuRunsSsse3    ? rows::WriteSsse3Rows
-                                                        : rows::WriteTableRows;
+HexRowsWriter gChosenWriter = kCpu.avx512vbmi ? rows::WriteVbmiRows
+                              : kCpu.avx2     ? rows::WriteAvx2Rows
+                              : kCpu.ssse3    ? rows::WriteSsse3Rows
+                                              : rows::WriteTableRows;
 
 }  // namespace
 
 std::vector<HexRowsPath> HexRowsPaths() {
   return {{"table", true, rows::WriteTableRows},
-          {"ssse3", kCpuRunsSsse3, rows::WriteSsse3Rows},
-          {"avx512vbmi", kCpuRunsAvx512Vbmi, rows::WriteVbmiRows}};
+          {"ssse3", kCpu.ssse3, rows::WriteSsse3Rows},
+          {"avx2", kCpu.avx2, rows::WriteAvx2Rows},
+          {"avx512vbmi", kCpu.avx512vbmi, rows::WriteVbmiRows}};
 }
 
 uint64_t HexRowsSize(uint64_t count) { return (count + rows::kBytesPerRow - 1) / rows::kBytesPerRow * rows::kRowText; }
 
+bool UseHexRowsPath(std::string_view name) {
+  const std::vector<HexRowsPath> paths = HexRowsPaths();
+  const auto path = std::find_if(paths.begin(), paths.end(),
+                                 [name](const HexRowsPath& each) { return each.supported && name == each.name; });
+  if (path == paths.end()) {
+    return false;
+  }
+  gChosenWriter = path->write;
+  return true;
+}
+
 void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  kFastestWriter(out, offset, bytes, count, uppercase);
+  gChosenWriter(out, offset, bytes, count, uppercase);
 }
 
 // Composed in a fixed buffer and appended in two pieces, the row and its line end.
 void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   char row[rows::kRowText];
-  if (count >= rows::kBytesPerRow && kCpuRunsSsse3) {
+  if (count >= rows::kBytesPerRow && kCpu.ssse3) {
     rows::WriteSsse3Row(row, offset, bytes, uppercase);
   } else {
     rows::WriteTableRow(row, offset, bytes, count, uppercase);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace hv {
@@ -25,5 +26,10 @@ struct HexRowsPath {
 // Every path this build has, whether this CPU runs it or not, so that tests and benchmarks
 // hold each to the same text on any machine.
 std::vector<HexRowsPath> HexRowsPaths();
+
+// Makes WriteHexRows take the named path of HexRowsPaths() in place of the start-up choice,
+// so that a benchmark can hold each path to whole generation on one machine. False, with
+// nothing changed, for a name that is not there or a path this CPU cannot run.
+bool UseHexRowsPath(std::string_view name);
 
 }  // namespace hv

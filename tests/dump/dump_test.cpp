@@ -52,8 +52,9 @@ class HexRows : public testing::TestWithParam<const char*> {};
 
 TEST_P(HexRows, WriteTheRowsOfTheDefinitionAndNothingOutside) {
   const std::string name = GetParam();
-  if (name == "ssse3"
-          ? !__builtin_cpu_supports("ssse3")
+  if (name == "ssse3" ? !__builtin_cpu_supports("ssse3")
+      : name == "avx2"
+          ? !__builtin_cpu_supports("avx2")
           : name == "avx512vbmi" && !(__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw")))
     GTEST_SKIP() << "this CPU cannot run " << name;
   HexRowsWriter write = name == "dispatched" ? WriteHexRows : nullptr;
@@ -81,7 +82,8 @@ TEST_P(HexRows, WriteTheRowsOfTheDefinitionAndNothingOutside) {
     ASSERT_EQ(room, guard + expected + guard) << count << " bytes at " << offset << (upper ? " upper" : " lower");
   }
 }
-INSTANTIATE_TEST_SUITE_P(Paths, HexRows, testing::Values("table", "ssse3", "avx512vbmi", "dispatched", "row_by_row"),
+INSTANTIATE_TEST_SUITE_P(Paths, HexRows,
+                         testing::Values("table", "ssse3", "avx2", "avx512vbmi", "dispatched", "row_by_row"),
                          [](const testing::TestParamInfo<const char*>& path) { return std::string(path.param); });
 
 // One file and its dump throughout, so each step also shows that the one before left nothing behind.

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// SSE2, which every x86-64 CPU has; SSSE3 and AVX-512 only in functions compiled for them
+// SSE2, which every x86-64 CPU has; SSSE3, AVX2 and AVX-512 only in functions compiled for them
 // alone, behind run-time checks of the CPU.
 #include <emmintrin.h>
 
@@ -29,6 +29,9 @@ void WriteTableRows(char* out, uint64_t offset, const unsigned char* bytes, uint
 // A full row of 16 bytes; only where the CPU runs SSSE3.
 void WriteSsse3Row(char* row, uint64_t offset, const unsigned char* bytes, bool uppercase);
 void WriteSsse3Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+
+// Only where the CPU runs AVX2.
+void WriteAvx2Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
 // Only where the CPU runs AVX-512 F, BW and VBMI.
 void WriteVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);

@@ -1,85 +1,24 @@
-// Rows by byte shuffles (SSSE3): a row line as six 16-byte stores, each the OR of a few
-// shuffles of the row's digits and text and of the template's fixed characters.
+// Rows by byte shuffles (SSSE3), one row at a time, with the masks of row_shuffles.h.
 #include <immintrin.h>
 
 #include <utility>
 
 #include "dump/rows/row_layout.h"
 #include "dump/rows/row_paths.h"
+#include "dump/rows/row_shuffles.h"
 
 #define HV_SSSE3 __attribute__((target("ssse3")))
 
 namespace hv::rows {
 namespace {
 
-// The sources a store picks from: the 8 offset digits, the digit pairs of cells 0-7 and of
-// cells 8-15 (high digit first), and the 16 text characters.
-enum Source : size_t { kOffset, kFirstCells, kLastCells, kText, kSources };
-
-// Stores at columns 1, 17, 33, 49 and 65, and a last one that ends with the row, overlapping
-// the one before, so that nothing is stored past the row's 85 bytes.
-constexpr size_t kStores = 6;
-constexpr size_t StoreStart(size_t store) { return store + 1 < kStores ? 16 * store : kRowText - 16; }
-static_assert(StoreStart(kStores - 2) + 16 > StoreStart(kStores - 1), "the stores cover the row");
-
-// For every store and source, which byte of the source lands in each column (-1, none: the
-// shuffle leaves a zero there), and the fixed characters to OR in.
-struct ShuffleMasks {
-  alignas(16) signed char pick[kStores][kSources][16];
-  alignas(16) char fill[kStores][16];
-  bool uses[kStores][kSources];
-};
-
-constexpr ShuffleMasks MakeShuffleMasks() {
-  ShuffleMasks masks{};
-  for (size_t store = 0; store < kStores; ++store) {
-    for (size_t i = 0; i < 16; ++i) {
-      for (size_t source = 0; source < kSources; ++source) {
-        masks.pick[store][source][i] = -1;
-      }
-      const size_t column = StoreStart(store) + i;
-      const Slot slot = kRowSlots.at[column];
-      const size_t cell = slot.index % 8;
-      const size_t cells = slot.index < 8 ? kFirstCells : kLastCells;
-      size_t source = kSources;
-      size_t index = slot.index;
-      switch (slot.kind) {
-        case SlotKind::Fixed:
-          masks.fill[store][i] = kRowPattern[column];
-          break;
-        case SlotKind::OffsetDigit:
-          source = kOffset;
-          break;
-        case SlotKind::HighDigit:
-          source = cells;
-          index = 2 * cell;
-          break;
-        case SlotKind::LowDigit:
-          source = cells;
-          index = 2 * cell + 1;
-          break;
-        case SlotKind::Text:
-          source = kText;
-          break;
-      }
-      if (source != kSources) {
-        masks.pick[store][source][i] = static_cast<signed char>(index);
-        masks.uses[store][source] = true;
-      }
-    }
-  }
-  return masks;
-}
-
-constexpr ShuffleMasks kMasks = MakeShuffleMasks();
-
 HV_SSSE3 inline __m128i Load(const void* mask) { return _mm_load_si128(static_cast<const __m128i*>(mask)); }
 
 // Only the shuffles a store needs are made; the others are known at compile time to be zero.
 template <size_t Store, size_t Source>
 HV_SSSE3 inline __m128i Pick(const __m128i (&sources)[kSources]) {
-  if constexpr (kMasks.uses[Store][Source]) {
-    return _mm_shuffle_epi8(sources[Source], Load(kMasks.pick[Store][Source]));
+  if constexpr (kShuffleMasks<1>.uses[Store][Source]) {
+    return _mm_shuffle_epi8(sources[Source], Load(kShuffleMasks<1>.pick[Store][Source]));
   } else {
     return _mm_setzero_si128();
   }
@@ -89,7 +28,8 @@ template <size_t Store>
 HV_SSSE3 inline void StoreBlock(char* row, const __m128i (&sources)[kSources]) {
   const __m128i block = _mm_or_si128(_mm_or_si128(Pick<Store, kOffset>(sources), Pick<Store, kFirstCells>(sources)),
                                      _mm_or_si128(Pick<Store, kLastCells>(sources), Pick<Store, kText>(sources)));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + StoreStart(Store)), _mm_or_si128(block, Load(kMasks.fill[Store])));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + StoreStart(Store)),
+                   _mm_or_si128(block, Load(kShuffleMasks<1>.fill[Store])));
 }
 
 template <size_t... Store>
