@@ -139,7 +139,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: generate-bench WORK-DIRECTORY [ROUNDS [ROW-PATH...]]\n");
     return 64;
   }
-  const std::wstring directory = hv::InputFullPath(argv[1]);
+  const std::wstring directory = hv::ResolveInputPath(argv[1]).full;
   const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
   std::vector<Contender> contenders;
   for (int i = 3; i < argc; ++i) {

@@ -1,6 +1,6 @@
 // How fast hex rows are rendered: megabytes of input turned into row text per second,
-// with the output emptied at 1 MiB as dump generation does. Row renderers get 16 bytes
-// a call, chunk renderers a whole 64 KiB chunk. Contenders take turns within each run, and
+// with the output emptied at 1 MiB as dump generation does, a whole 64 KiB chunk a call.
+// Contenders take turns within each run, and
 // each path is also given as its ratio to the SSSE3 rows run by run.
 //   render-bench.exe [RUNS]   (7 timed runs after a warm-up by default)
 #include <windows.h>
@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "dump/report.h"
 #include "dump/hex_rows.h"
 
 namespace {
@@ -29,7 +28,6 @@ constexpr size_t kRowBytes = 16;
 constexpr size_t kRowText = 85;
 constexpr int kDefaultRuns = 7;
 
-using RowRenderer = void (*)(std::string&, uint64_t, const unsigned char*, uint64_t, bool);
 // Writes rows into room the caller made, as dump generation does, with no string to grow.
 using RawRenderer = void (*)(char*, uint64_t, const unsigned char*, uint64_t, bool);
 
@@ -86,16 +84,14 @@ double Now() {
   return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// A chunk a call.
 struct Renderer {
   const char* label;
-  RowRenderer render;
-  size_t bytesPerCall;
-  RawRenderer write = nullptr;  // used instead of `render` when set, a chunk a call
+  RawRenderer write;
 };
 
-// The text so far: a string for the renderers that append, a plain buffer for the raw ones.
+// The text so far.
 struct Output {
-  std::string text;
   std::unique_ptr<char[]> raw{new char[kFlushBytes + kChunkBytes / kRowBytes * kRowText]};
   size_t rawSize = 0;
 };
@@ -106,23 +102,15 @@ Run RenderAll(const Renderer& renderer, const std::vector<unsigned char>& patter
   const double start = Now();
   size_t& size = output.rawSize;
   const auto fold = [&]() {
-    const size_t bytes = renderer.write ? size : output.text.size();
-    run.checksum = Fold(run.checksum, renderer.write ? output.raw.get() : output.text.data(), bytes);
-    run.textBytes += bytes;
-    output.text.clear();
+    run.checksum = Fold(run.checksum, output.raw.get(), size);
+    run.textBytes += size;
     size = 0;
   };
   for (uint64_t offset = 0; offset < kInputBytes; offset += kChunkBytes) {
     const unsigned char* chunk = pattern.data() + offset % kPatternBytes;
-    if (renderer.write) {
-      renderer.write(output.raw.get() + size, offset, chunk, kChunkBytes, uppercase);
-      size += hv::HexRowsSize(kChunkBytes);
-    } else {
-      for (size_t i = 0; i < kChunkBytes; i += renderer.bytesPerCall) {
-        renderer.render(output.text, offset + i, chunk + i, renderer.bytesPerCall, uppercase);
-      }
-    }
-    if (size >= kFlushBytes || output.text.size() >= kFlushBytes) {
+    renderer.write(output.raw.get() + size, offset, chunk, kChunkBytes, uppercase);
+    size += hv::HexRowsSize(kChunkBytes);
+    if (size >= kFlushBytes) {
       const double foldStart = Now();
       fold();
       run.foldSeconds += Now() - foldStart;
@@ -198,10 +186,7 @@ int main(int argc, char** argv) {
       "render-bench: %zu MiB of input per run, %d runs, %zu-byte rows, output emptied at %zu MiB, "
       "contenders interleaved\n",
       kInputBytes / kMiB, runs, kRowBytes, kFlushBytes / kMiB);
-  std::vector<Renderer> renderers = {
-      {"AppendHexRow (one row a call, dispatched)", hv::AppendHexRow, kRowBytes},
-      {"WriteHexRows (dispatched, as generation uses it)", nullptr, kChunkBytes, hv::WriteHexRows},
-  };
+  std::vector<Renderer> renderers = {{"WriteHexRows (dispatched, as generation uses it)", hv::WriteHexRows}};
   std::vector<std::string> labels;
   for (const hv::HexRowsPath& path : hv::HexRowsPaths()) labels.push_back(std::string("write: ") + path.name + " rows");
   size_t next = 0;
@@ -213,14 +198,13 @@ int main(int argc, char** argv) {
       continue;
     }
     ssse3 = std::string_view(path.name) == "ssse3" ? renderers.size() : ssse3;
-    renderers.push_back({label, nullptr, kChunkBytes, path.write});
+    renderers.push_back({label, path.write});
   }
   std::vector<Tally> tallies;
   for (const Renderer& renderer : renderers) {
     for (bool uppercase : {true, false}) tallies.push_back({renderer, uppercase, {}, {}});
   }
   Output output;
-  output.text.reserve(kFlushBytes + kChunkBytes / kRowBytes * kRowText);
   for (int run = 0; run <= runs; ++run) {
     for (Tally& tally : tallies) Measure(tally, pattern, output, run > 0);
   }

@@ -58,11 +58,11 @@ class PendingText {
   size_t size_ = 0;
 };
 
-bool IsOnlineOnlyCloudFile(const std::wstring& openPath, const CloudFileTest& cloudTest) {
-  if (cloudTest) {
-    return cloudTest(openPath);
-  }
-  return IsOnlineOnlyCloudAttributes(GetFileAttributesW(openPath.c_str()));
+// Recall on data access set, not a directory, and the word valid at all; no other attribute counts.
+bool IsOnlineOnlyCloudFile(const std::wstring& openPath, const AttributesQuery& attributesQuery) {
+  const uint32_t attributes = attributesQuery ? attributesQuery(openPath) : GetFileAttributesW(openPath.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & kRecallOnDataAccess) != 0;
 }
 
 DumpResult WriteOpenErrorReport(const DumpRequest& request, const std::wstring& displayPath, uint32_t code) {
@@ -160,19 +160,14 @@ ChunkReader FileReader(HANDLE input) {
 
 }  // namespace
 
-bool IsOnlineOnlyCloudAttributes(uint32_t attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-         (attributes & kRecallOnDataAccess) != 0;
-}
-
-DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, const CloudFileTest& cloudTest) {
+DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, const AttributesQuery& attributesQuery) {
   const InputPath paths =
       request.resolvedInput.full.empty() ? ResolveInputPath(request.inputPath) : request.resolvedInput;
   const std::wstring& displayPath = paths.full;
   const std::wstring& openPath = paths.open;
   const uint64_t capBytes = request.maxKb * 1024;
 
-  if (IsOnlineOnlyCloudFile(openPath, cloudTest)) {
+  if (IsOnlineOnlyCloudFile(openPath, attributesQuery)) {
     return WriteFileAtomically(request.temporaryPath, request.outputPath, RenderCloudFileReport(displayPath));
   }
   const UniqueFile input(CreateFileW(openPath.c_str(), GENERIC_READ,

@@ -13,15 +13,11 @@ namespace hv {
 using ChunkReader =
     std::function<bool(unsigned char* buffer, uint64_t wanted, uint64_t& delivered, uint32_t& errorCode)>;
 
-// Answers whether the file is an online-only cloud file; a seam for tests, since the
-// attribute cannot be set on every file system. Empty means the platform's attributes.
-using CloudFileTest = std::function<bool(const std::wstring& openPath)>;
-
-// Whether a file's attribute word marks an online-only cloud file: recall on data access
-// set, not a directory, and the word valid at all. No other attribute counts.
-bool IsOnlineOnlyCloudAttributes(uint32_t attributes);
+// Stands in for the platform's attribute word of the input, which tells an online-only cloud
+// file: a seam, since not every file system can mark a file so. Empty means the platform's.
+using AttributesQuery = std::function<uint32_t(const std::wstring& openPath)>;
 
 DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader = {},
-                        const CloudFileTest& cloudTest = {});
+                        const AttributesQuery& attributesQuery = {});
 
 }  // namespace hv

@@ -4,10 +4,8 @@
 #include "dump/hex_rows.h"
 
 #include <algorithm>
-#include <string>
 #include <string_view>
 
-#include "dump/report.h"
 #include "dump/rows/row_layout.h"
 #include "dump/rows/row_paths.h"
 
@@ -58,18 +56,6 @@ bool UseHexRowsPath(std::string_view name) {
 
 void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   gChosenWriter(out, offset, bytes, count, uppercase);
-}
-
-// Composed in a fixed buffer and appended in two pieces, the row and its line end.
-void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  char row[rows::kRowText];
-  if (count >= rows::kBytesPerRow && kCpu.ssse3) {
-    rows::WriteSsse3Row(row, offset, bytes, uppercase);
-  } else {
-    rows::WriteTableRow(row, offset, bytes, count, uppercase);
-  }
-  output.append(row, rows::kLineWidth);
-  output.append(row + rows::kLineWidth, 2);
 }
 
 }  // namespace hv

@@ -10,9 +10,9 @@ namespace hv {
 // Bytes of text the rows of `count` input bytes take: 85 a row, the last row possibly short.
 uint64_t HexRowsSize(uint64_t count);
 
-// The rows of `count` bytes, cut from their start 16 bytes a row, the last possibly short:
-// the same text as AppendHexRow for each row in turn, composed in place at `out`, which
-// has room for HexRowsSize(count) bytes. Takes the fastest path this CPU runs.
+// The row lines of `count` bytes, cut from their start 16 bytes a row, the last possibly short,
+// composed in place at `out`, which has room for HexRowsSize(count) bytes. Takes the fastest
+// path this CPU runs.
 void WriteHexRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
 using HexRowsWriter = void (*)(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);

@@ -13,9 +13,6 @@ std::string RenderReportHeader(const std::wstring& displayPath, uint64_t fileSiz
                                bool uppercase);
 std::string RenderColumnHeader(bool uppercase);
 
-// Appends one 83-character row and CR LF; a count above 16 is taken as 16.
-void AppendHexRow(std::string& output, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
-
 FooterKind SelectFooterKind(uint64_t fileSize, uint64_t capBytes);
 std::string RenderFooter(FooterKind kind, uint64_t fileSize, uint64_t maxKb);
 std::string RenderReadErrorLine(uint64_t offset, const std::wstring& message, bool uppercase);

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cwctype>
+#include <optional>
 #include <utility>
 
 namespace hv {
@@ -21,6 +22,42 @@ RunOptions Fail(RunOptions& options, std::wstring error) {
   options.ok = false;
   options.error = std::move(error);
   return options;
+}
+
+bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  if (a.size() <= static_cast<size_t>(INT_MAX)) {
+    const int length = static_cast<int>(a.size());
+    const int result = CompareStringOrdinal(a.data(), length, b.data(), length, TRUE);
+    if (result != 0) {
+      return result == CSTR_EQUAL;
+    }
+  }
+  return a == b;
+}
+
+std::optional<int64_t> ParseInteger(const std::wstring& text) {
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  // wcstoll would skip leading white space; a value must start with its sign or a digit.
+  const wchar_t first = text.front();
+  if (first != L'-' && first != L'+' && !std::iswctype(static_cast<wint_t>(first), std::wctype("digit"))) {
+    return std::nullopt;
+  }
+  errno = 0;
+  wchar_t* end = nullptr;
+  const long long value = std::wcstoll(text.c_str(), &end, 10);
+  if (errno == ERANGE) {
+    return std::nullopt;
+  }
+  // An embedded NUL also stops the conversion short of the end.
+  if (end != text.c_str() + text.size()) {
+    return std::nullopt;
+  }
+  return static_cast<int64_t>(value);
 }
 
 // An option word, "--Name=value", as its name (without dashes, in lower case) and its value.
@@ -107,42 +144,6 @@ std::wstring CommandLineError(const SeenOptions& seen, size_t positionals) {
 }
 
 }  // namespace
-
-bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  if (a.size() <= static_cast<size_t>(INT_MAX)) {
-    const int length = static_cast<int>(a.size());
-    const int result = CompareStringOrdinal(a.data(), length, b.data(), length, TRUE);
-    if (result != 0) {
-      return result == CSTR_EQUAL;
-    }
-  }
-  return a == b;
-}
-
-std::optional<int64_t> ParseInteger(const std::wstring& text) {
-  if (text.empty()) {
-    return std::nullopt;
-  }
-  // wcstoll would skip leading white space; a value must start with its sign or a digit.
-  const wchar_t first = text.front();
-  if (first != L'-' && first != L'+' && !std::iswctype(static_cast<wint_t>(first), std::wctype("digit"))) {
-    return std::nullopt;
-  }
-  errno = 0;
-  wchar_t* end = nullptr;
-  const long long value = std::wcstoll(text.c_str(), &end, 10);
-  if (errno == ERANGE) {
-    return std::nullopt;
-  }
-  // An embedded NUL also stops the conversion short of the end.
-  if (end != text.c_str() + text.size()) {
-    return std::nullopt;
-  }
-  return static_cast<int64_t>(value);
-}
 
 RunOptions ParseOptions(const std::vector<std::wstring>& arguments) {
   RunOptions options;

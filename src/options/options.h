@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +21,5 @@ struct RunOptions {
 
 // Element 0 is the program path and is never examined.
 RunOptions ParseOptions(const std::vector<std::wstring>& arguments);
-
-bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
-std::optional<int64_t> ParseInteger(const std::wstring& text);
 
 }  // namespace hv

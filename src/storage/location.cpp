@@ -59,21 +59,6 @@ void SetFirstError(std::wstring* error, const std::wstring& text) {
   }
 }
 
-}  // namespace
-
-std::wstring TempDirectory() {
-  std::vector<wchar_t> buffer(kTempBufferLength, L'\0');
-  const DWORD length = GetTempPathW(kTempBufferLength, buffer.data());
-  if (length == 0 || length >= kTempBufferLength) {
-    return {};
-  }
-  return StripTrailingSeparators(std::wstring(buffer.data(), length));
-}
-
-std::wstring PluginTempDirectory(const std::wstring& tempDirectory, const std::wstring& pluginName) {
-  return JoinPath(JoinPath(tempDirectory, kPluginsDirectoryName), pluginName);
-}
-
 bool CreateDirectories(const std::wstring& directory) {
   const std::wstring path = StripTrailingSeparators(NormalizeSeparators(directory));
   size_t start = FirstCreatableIndex(path);
@@ -90,6 +75,21 @@ bool CreateDirectories(const std::wstring& directory) {
     start = separator + 1;
   }
   return IsDirectory(path);
+}
+
+}  // namespace
+
+std::wstring TempDirectory() {
+  std::vector<wchar_t> buffer(kTempBufferLength, L'\0');
+  const DWORD length = GetTempPathW(kTempBufferLength, buffer.data());
+  if (length == 0 || length >= kTempBufferLength) {
+    return {};
+  }
+  return StripTrailingSeparators(std::wstring(buffer.data(), length));
+}
+
+std::wstring PluginTempDirectory(const std::wstring& tempDirectory, const std::wstring& pluginName) {
+  return JoinPath(JoinPath(tempDirectory, kPluginsDirectoryName), pluginName);
 }
 
 bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error) {

@@ -14,7 +14,6 @@ struct WritableLocation {
 std::wstring TempDirectory();
 // Our directory under the user's temporary directory: the fallback dump root.
 std::wstring PluginTempDirectory(const std::wstring& tempDirectory, const std::wstring& pluginName);
-bool CreateDirectories(const std::wstring& directory);
 // Writes only into an empty error, so the first failure is kept.
 bool ProbeDirectoryWritable(const std::wstring& directory, std::wstring* error = nullptr);
 WritableLocation ChooseWritableLocation(const std::wstring& preferred, const std::wstring& pluginName);

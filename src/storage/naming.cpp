@@ -23,24 +23,16 @@ std::wstring HashText(uint64_t hash) {
   return std::wstring(digits.begin(), digits.end());
 }
 
-// The stem comes from the input as given, the hash from its full path.
-std::wstring DumpFileNameOf(const std::wstring& inputPath, const std::wstring& inputFullPath, unsigned stemLimit) {
-  const std::wstring stem = ShortenFileName(SanitizeFileName(FileNameOf(inputPath)), stemLimit);
-  return HashText(Fnv1aHash(inputFullPath)) + kHashSeparator + stem + kDumpExtension;
-}
-
-}  // namespace
-
-uint64_t Fnv1aHash(const std::wstring& text) {
+// FNV-1a 64 over the UTF-16 units themselves, one step per unit, no case folding, so that every
+// spelling of one file, made absolute, names one dump.
+uint64_t PathHash(const std::wstring& fullPath) {
   uint64_t hash = kFnvOffsetBasis;
-  for (const wchar_t unit : text) {
+  for (const wchar_t unit : fullPath) {
     hash ^= static_cast<uint16_t>(unit);
     hash *= kFnvPrime;
   }
   return hash;
 }
-
-uint64_t PathHash(const std::wstring& inputPath) { return Fnv1aHash(InputFullPath(inputPath)); }
 
 bool IsForbiddenFileNameChar(wchar_t c) {
   if (c < 0x20) {
@@ -107,13 +99,12 @@ std::wstring ShortenFileName(const std::wstring& name, unsigned limit) {
   return name.substr(0, head) + kCutMarker + name.substr(name.size() - tail);
 }
 
-std::wstring DumpFileName(const std::wstring& inputPath, unsigned stemLimit) {
-  return DumpFileNameOf(inputPath, InputFullPath(inputPath), stemLimit);
-}
+}  // namespace
 
-DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
-                         const std::wstring& inputPath) {
-  return BuildDumpPath(dumpRoot, temporaryCandidate, inputPath, InputFullPath(inputPath));
+// The stem comes from the input as given, the hash from its full path.
+std::wstring DumpFileName(const std::wstring& inputPath, const std::wstring& inputFullPath, unsigned stemLimit) {
+  const std::wstring stem = ShortenFileName(SanitizeFileName(FileNameOf(inputPath)), stemLimit);
+  return HashText(PathHash(inputFullPath)) + kHashSeparator + stem + kDumpExtension;
 }
 
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
@@ -124,7 +115,7 @@ DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& tempo
   }
   auto tryIn = [&](const std::wstring& root, unsigned stemLimit) {
     const std::wstring directory = JoinPath(root, kDumpsDirectoryName);
-    const std::wstring path = JoinPath(directory, DumpFileNameOf(inputPath, inputFullPath, stemLimit));
+    const std::wstring path = JoinPath(directory, DumpFileName(inputPath, inputFullPath, stemLimit));
     if (path.size() < kPathLimit) {
       target.dumpPath = path;
       target.dumpDirectory = directory;

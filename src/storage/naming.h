@@ -16,17 +16,9 @@ struct DumpTarget {
   bool ok = false;
 };
 
-// FNV-1a 64 over the UTF-16 units themselves, one step per unit, no case folding.
-uint64_t Fnv1aHash(const std::wstring& text);
-// Fnv1aHash of the input's full path, so every spelling of one file names one dump.
-uint64_t PathHash(const std::wstring& inputPath);
-bool IsForbiddenFileNameChar(wchar_t c);
-std::wstring SanitizeFileName(const std::wstring& name);
-std::wstring ShortenFileName(const std::wstring& name, unsigned limit);
-std::wstring DumpFileName(const std::wstring& inputPath, unsigned stemLimit);
-DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
-                         const std::wstring& inputPath);
-// The same for a caller that has resolved the input's InputFullPath already.
+// A hash of the input's full path (ResolveInputPath), then its own file name, cleaned and cut to
+// at most `stemLimit` units.
+std::wstring DumpFileName(const std::wstring& inputPath, const std::wstring& inputFullPath, unsigned stemLimit);
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
                          const std::wstring& inputPath, const std::wstring& inputFullPath);
 std::wstring TemporaryDumpPath(const std::wstring& dumpPath, uint32_t processId, uint32_t tick);

@@ -212,8 +212,6 @@ InputPath ResolveInputPath(const std::wstring& input) {
   return {root.empty() ? typed : StripLongPathPrefix(typed), typed};
 }
 
-std::wstring InputFullPath(const std::wstring& input) { return ResolveInputPath(input).full; }
-
 uint32_t GetPathAttributes(const std::wstring& path) {
   return GetFileAttributesW(ToLongPath(NormalizeSeparators(path)).c_str());
 }

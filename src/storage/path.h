@@ -38,7 +38,6 @@ struct InputPath {
 // keeps that root (a device name loses it). Otherwise it is opened as typed and shown so,
 // without the prefix when a drive or server path follows it.
 InputPath ResolveInputPath(const std::wstring& input);
-std::wstring InputFullPath(const std::wstring& input);  // ResolveInputPath(input).full
 
 uint32_t GetPathAttributes(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);

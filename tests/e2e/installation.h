@@ -36,7 +36,7 @@ class Installation {
   }
   // Where the dump of an input goes (the naming rule's own tests pin the name).
   std::wstring DumpOf(const std::wstring& input, const std::wstring& directory = {}) const {
-    return JoinPath(directory.empty() ? dumps() : directory, DumpFileName(input, 64));
+    return JoinPath(directory.empty() ? dumps() : directory, DumpFileName(input, input, 64));
   }
 
   // LUMO_TEST_NO_UI=1, a private TMP (temp, unless given), the stand-in viewer copying to copyTo.

@@ -25,37 +25,20 @@ std::string Stopped(uint32_t exitCode, const std::string& message, int processes
 }
 const std::string kDelivered = "0 [] 2";  // the program and its viewer, nothing on the error output
 
-// A path in this Wine's ANSI code page, 1252, where the only non-ASCII character of these tests, é, is E9.
-std::string Ansi(const std::wstring& path) {
-  std::string bytes;
-  for (const wchar_t c : path) bytes += c == L'\u00E9' ? '\xE9' : static_cast<char>(c);
-  return bytes;
-}
+// A path in this Wine's ANSI code page, 1252, where a character from U+0000 to U+00FF (é, E9) is its own byte.
+std::string Ansi(const std::wstring& path) { return std::string(path.begin(), path.end()); }
 
 void WriteAged(const std::wstring& path, int days) {
   ASSERT_TRUE(WriteWholeFile(path, "x"));
   ASSERT_EQ(RunUnixShell("touch -d '" + std::to_string(days) + " days ago' '" + UnixPathOf(path) + "'"), 0);
 }
 
-// A file type the shell opens with the stand-in viewer (Wine's shell reads the machine's classes).
-struct ShellFileType {
-  explicit ShellFileType(const std::wstring& viewer) {
-    const std::wstring command = L"\"" + viewer + L"\" %*";
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.hvview", nullptr, REG_SZ, L"hvview", 14);
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\hvview\\shell\\open\\command", nullptr, REG_SZ,
-                    command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-  }
-  ~ShellFileType() {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.hvview");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\hvview");
-  }
-};
-
 // One installation from refused runs through delivered dumps to a failed replace and launch.
 TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplaceOrLaunch) {
   Installation install;
   const std::string data = RandomBytes(3000, 5);
-  const std::wstring input = install.Input(L"caf\u00E9 \u202Etxt.exe\u2028\u0085.bin", data), dump = install.DumpOf(input);
+  const std::wstring input = install.Input(L"caf\u00E9 \u202Etxt.exe\u2028\u0085.bin", data),
+                     dump = install.DumpOf(input);
   // A name's direction marks and line breaks show as U+FFFD: no reordered name, no line of its own.
   const std::string fileLine = WideToUtf8(install.Dir(L"in\\caf\u00E9 \uFFFDtxt.exe\uFFFD\uFFFD.bin"));
   EXPECT_EQ(Outcome(install.Run({})),
@@ -69,10 +52,9 @@ TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplace
   // Held open for writing and deletion by another program, as a log is; a capped lower-case dump.
   UniqueFile writer = OpenShared(input, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   ASSERT_TRUE(writer);
-  const std::string capped =
-      Header(fileLine, "2.93 KB (3,000 bytes)", "Showing first 1 KB (0x00000000 - 0x000003ff)") + Columns(false) +
-      Rows(0, data.data(), 1024, false) +
-      Footer("[Truncated] Display capped at 1 KB to ensure instant loading. (Total: 2.93 KB)");
+  const std::string capped = Header(fileLine, "2.93 KB (3,000 bytes)", "Showing first 1 KB (0x00000000 - 0x000003ff)") +
+                             Columns(false) + Rows(0, data.data(), 1024, false) +
+                             Footer("[Truncated] Display capped at 1 KB to ensure instant loading. (Total: 2.93 KB)");
   EXPECT_EQ(Outcome(install.RunOn(input, {L"--max-kb=1", L"--lowercase", L"--wait-timeout=600000"})), kDelivered);
   EXPECT_EQ(ReadWholeFile(install.seen()), capped);
   EXPECT_EQ(ReadWholeFile(dump), capped);
@@ -110,11 +92,14 @@ TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplace
 
   // A viewer that only the shell can open is started through its file type; without one the launch fails.
   const std::wstring shellOnly = install.Input(L"viewer.hvview", "not a program");
-  {
-    const ShellFileType type(install.viewer());
-    const ProcessResult run = install.Run({hello, shellOnly});  // the shell may start more than the viewer
-    EXPECT_EQ(Outcome(run).substr(0, 5) + ReadWholeFile(install.seen()), "0 [] " + HelloDump(WideToUtf8(hello)));
-  }
+  const std::wstring type = L"Software\\Classes\\.hvview", open = L"Software\\Classes\\hvview\\shell\\open\\command";
+  const std::wstring command = L"\"" + install.viewer() + L"\" %*";  // Wine's shell reads the machine's classes
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, type.c_str(), nullptr, REG_SZ, L"hvview", 14);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, open.c_str(), nullptr, REG_SZ, command.c_str(), 2 * (command.size() + 1));
+  const ProcessResult run = install.Run({hello, shellOnly});  // the shell may start more than the viewer
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, type.c_str());
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\hvview");
+  EXPECT_EQ(Outcome(run).substr(0, 5) + ReadWholeFile(install.seen()), "0 [] " + HelloDump(WideToUtf8(hello)));
   const std::wstring old = install.dumps() + L"\\0 - old.hextxt";
   WriteAged(old, 8);
   EXPECT_EQ(Outcome(install.Run({hello, shellOnly})), Stopped(1, "Failed to launch LumoViewer."));
@@ -140,19 +125,17 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
       environment[0] = L"LUMO_TEST_NO_UI=";  // not 1
       std::atomic<bool> ended = false;
       std::thread user([&] {
-        // The box may be found before its controls hold their texts: look again until they do.
-        bool found = false;
+        // Looked for until it shows a text (a box is found before it does), then dismissed as the user would.
+        std::wstring shown;
         HWND box = nullptr;
-        while (!found && !ended) {
+        while (shown.empty() && !ended) {
           Sleep(20);
+          wchar_t text[2048] = {};
           box = FindWindowW(nullptr, L"Lumo Hex View Error");
-          for (HWND child = nullptr; box != nullptr && (child = FindWindowExW(box, child, nullptr, nullptr));) {
-            wchar_t text[2048] = {};
-            found = found || std::wstring(text, GetWindowTextW(child, text, 2048)) == noLocation;
-          }
+          shown.assign(text, box == nullptr ? 0 : GetDlgItemTextW(box, 0xFFFF, text, 2048));  // the box's text
         }
-        EXPECT_TRUE(found) << "no box showed the whole message";
-        PostMessageW(box, WM_COMMAND, IDOK, 0);  // as the user dismisses it
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(WideToUtf8(shown), WideToUtf8(noLocation)) << "the box shows the whole message";
       });
       const ProcessResult run = RunProcess(install.program(), {input, install.viewer()}, environment);
       ended = true;
@@ -176,14 +159,13 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
     const ImmutableDirectory dumps(install.dumps());
     ASSERT_TRUE(dumps.ok);
     const std::string dir = WideToUtf8(install.dumps());
-    EXPECT_EQ(Outcome(install.RunOn(input)),
-              Stopped(1, "Cannot write to the hex dump directory: " + dir + " ('" + dir + "' rejects writes (error 5))"));
+    EXPECT_EQ(Outcome(install.RunOn(input)), Stopped(1, "Cannot write to the hex dump directory: " + dir + " ('" + dir +
+                                                            "' rejects writes (error 5))"));
   }
   // A tiny file system: the one-line report where the dump does not fit (and old dumps go), a failed run when
   // nothing fits. The report names the temporary file, direction marks shown as U+FFFD.
   const std::wstring big = install.Input(L"big\u202E.bin", std::string(1 << 20, 'A')), dump = install.DumpOf(big);
-  const UnixFault disk(install.dumps(), "mkdir -p \"$1\" && mount -t tmpfs -o size=64k tmpfs \"$1\"",
-                       "umount \"$1\" || umount -l \"$1\"");
+  const FullDisk disk(install.dumps());
   ASSERT_TRUE(disk.ok);
   WriteAged(install.dumps() + L"\\0 - old.hextxt", 8);
   const auto masked = [](const std::string& text) {
@@ -201,8 +183,10 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
   // The viewer waits in vain for this run: as briefly as it may, so that it does not hold up the suite.
   shown[shown.rfind(L'\uFFFD')] = L'?';  // what the ANSI code page makes of the mark
   EXPECT_EQ(masked(Outcome(install.RunOn(big, {L"--max-kb=1024", L"--wait-timeout=5000"}))),
-            Stopped(1, "Cannot write the hex dump file: cannot write temporary file '" + Ansi(shown) +
-                           ".PID_TICK.tmp': Disk full. (112)", 2));
+            Stopped(1,
+                    "Cannot write the hex dump file: cannot write temporary file '" + Ansi(shown) +
+                        ".PID_TICK.tmp': Disk full. (112)",
+                    2));
 }
 
 // Another program (the stand-in viewer, as it starts) takes the dump path while the dump is written.

@@ -25,14 +25,13 @@ using Pauses = std::vector<uint32_t>;
 
 bool MakeReadOnly(const std::wstring& path) { return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY); }
 
-// The storage clock in a test's hands: a set tick, pauses recorded (the first lets go of a held file).
+// The storage clock in a test's hands: pauses recorded, the first letting go of a held file.
 namespace {
-uint64_t g_tick = 0;
 Pauses g_pauses;
 UniqueFile g_releasedAtFirstPause;
 }  // namespace
 struct DrivenClock {
-  const StorageClock saved = std::exchange(CurrentStorageClock(), {[] { return g_tick; },
+  const StorageClock saved = std::exchange(CurrentStorageClock(), {[]() -> uint64_t { return 0; },
                                                                    [](uint32_t ms) {
                                                                      g_pauses.push_back(ms);
                                                                      g_releasedAtFirstPause.reset();
@@ -130,6 +129,17 @@ TEST(AtomicFileWriter, ReplacesOnlyWhatItMay) {
   EXPECT_EQ(ends(2), "new|new");
   ASSERT_TRUE(WriteWholeFile(target, "0123456789"));
   EXPECT_EQ(ends(4), "0123|6789");
+
+  // A write the full disk cuts short without failing leaves no code of its own: it is worded as the full disk.
+  const FullDisk disk(scratch.Join(L"full"));
+  ASSERT_TRUE(disk.ok);
+  AtomicFileWriter writer;
+  const std::string big(1 << 20, 'x');
+  std::wstring error;
+  ASSERT_TRUE(writer.Open(scratch.Join(L"full\\t.tmp"), &error));
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(writer.Write(big.data(), big.size(), &error));
+  EXPECT_EQ(error, L"cannot write temporary file '" + scratch.Join(L"full\\t.tmp") + L"': Disk full. (112)");
 }
 
 TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
@@ -145,24 +155,6 @@ TEST(RemoveFileIfPresent, RemovesOrFindsNothingExceptForADirectory) {
   EXPECT_EQ(remove(scratch.Join(L"missing.hextxt")) + ", " + remove(readOnly) + ", " + remove(directory),
             "1 0, 1 0, 0 5");
   EXPECT_EQ(ListNames(scratch.path()), Names{L"dir.hextxt"}) << "the read-only file is gone, nothing left aside";
-  // A held file moves aside to the first free of 16 names from the wrapping tick, else is deleted in place.
-  const DrivenClock clock;
-  g_tick = 0x1FFFFFFF8;
-  const std::wstring held = scratch.Join(L"held.hextxt");
-  const auto aside = [&](uint64_t n) {
-    return held + L"." + std::to_wstring(GetCurrentProcessId()) + L"_" +
-           std::to_wstring(static_cast<uint32_t>(g_tick + n)) + L".removed.tmp";
-  };
-  for (const uint64_t taken : {15, 16}) {
-    for (uint64_t n = 0; n < 16; ++n) n < taken ? WriteWholeFile(aside(n), "") : DeleteFileW(aside(n).c_str());
-    ASSERT_TRUE(WriteWholeFile(held, "dump"));
-    UniqueFile reader = OpenShared(held, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    ASSERT_TRUE(reader);
-    EXPECT_TRUE(RemoveFileIfPresent(held));
-    WriteWholeFile(held, "new");
-    reader.reset();
-    EXPECT_EQ(ReadWholeFile(held), taken < 16 ? "new" : "") << taken;
-  }
 }
 
 // Only another run's probe file is waited out (held: 32); a directory or a probe file that refuses writes is not.
@@ -186,44 +178,35 @@ TEST(ProbeDirectoryWritable, WaitsOutOnlyAnotherRunsProbeFile) {
                           "chattr -i \"$1\" \"$1" + probe + "\"");
     std::wstring error;
     EXPECT_FALSE(ProbeDirectoryWritable(locked, &error));
-    EXPECT_EQ(error + L" after " + std::to_wstring(g_pauses.size()), L"'" + locked + L"' rejects writes (error 5) after 0");
+    EXPECT_EQ(error + L" after " + std::to_wstring(g_pauses.size()),
+              L"'" + locked + L"' rejects writes (error 5) after 0");
   }
 }
 
-// Under Wine a server's shares are the directories in dosdevices/unc/SERVER of its prefix.
-TEST(CreateDirectories, CreatesWhatLiesBelowAShareButNeverTheServerOrTheShare) {
-  const std::string name = "hvsrv" + std::to_string(GetCurrentProcessId()), drive = UnixPathOf(L"C:\\");
-  const std::string server = drive.substr(0, drive.rfind('/', drive.size() - 2)) + "/unc/" + name;
-  const std::wstring share = L"\\\\" + std::wstring(name.begin(), name.end()) + L"\\share";
-  ASSERT_EQ(RunUnixShell("rm -rf '" + server + "' && mkdir -p '" + server + "'"), 0);
-  EXPECT_FALSE(CreateDirectories(share + L"\\a\\b"));
-  EXPECT_EQ(RunUnixShell("test -e '" + server + "/share'"), 1) << "the share was created";
-  ASSERT_EQ(RunUnixShell("mkdir '" + server + "/share'"), 0);
-  EXPECT_TRUE(CreateDirectories(share + L"\\a\\b\\"));
-  EXPECT_EQ(RunUnixShell("test -d '" + server + "/share/a/b'"), 0);
-  RunUnixShell("rm -rf '" + server + "'");
-}
-
 TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
-  EXPECT_EQ(PathHash(L""), 0xcbf29ce484222325ull);
-  EXPECT_EQ(Fnv1aHash(L"\u20AC"), 0xaf44214c85cc01cbull);  // one step per unit, not per byte
-  EXPECT_EQ(DumpFileName(L"C:\\Data\\report.pdf", 64), L"77d531e4aecefe4a - report.pdf.hextxt");
-  EXPECT_EQ(DumpFileName(L"C:\\", 64), L"0ca03d19ab36a96c - .hextxt");
+  // A hash of the full path given, a step per UTF-16 unit (not per byte), then the input's own name.
+  const std::pair<std::wstring, std::wstring> named[] = {
+      {L"", L"cbf29ce484222325 - .hextxt"},
+      {L"\u20AC", L"af44214c85cc01cb - \u20AC.hextxt"},
+      {L"C:\\Data\\report.pdf", L"77d531e4aecefe4a - report.pdf.hextxt"},
+      {L"C:\\", L"0ca03d19ab36a96c - .hextxt"}};
+  for (const auto& [path, name] : named) EXPECT_EQ(DumpFileName(path, path, 64), name);
   std::wstring hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back(static_cast<wchar_t>(L'a' + i % 26));
   std::wstring head = hundred, tail = hundred;
   head.replace(29, 2, L"\xD83D\xDE00");  // a pair across a cut is never split
   tail.replace(68, 2, L"\xD83D\xDE00");
-  const std::tuple<std::wstring, unsigned, std::wstring> shortened[] = {
+  const std::tuple<std::wstring, unsigned, std::wstring> stems[] = {
       {hundred, 64, hundred.substr(0, 30) + L"..." + hundred.substr(69)},
       {hundred, 32, hundred.substr(0, 14) + L"..." + hundred.substr(85)},
       {hundred.substr(0, 65), 64, hundred.substr(0, 30) + L"..." + hundred.substr(34, 31)},
       {head, 64, head.substr(0, 29) + L"..." + head.substr(69)},
       {tail, 64, tail.substr(0, 30) + L"..." + tail.substr(70)},
+      {L"a:b?c*d|e\"f<g>h\x01\x1F .txt\xD83D\xDE00\xDC00\xDFFFx\xD800", 64, L"a_b_c_d_e_f_g_h__ .txt\xD83D\xDE00__x_"},
   };
-  for (const auto& [name, limit, result] : shortened) EXPECT_EQ(ShortenFileName(name, limit), result) << limit;
-  EXPECT_EQ(SanitizeFileName(L"a:b?c*d|e\"f<g>h/i\\j\x01\x1F .txt\xD83D\xDE00\xDC00\xDFFFx\xD800"),
-            L"a_b_c_d_e_f_g_h_i_j__ .txt\xD83D\xDE00__x_");
+  for (const auto& [name, limit, stem] : stems) {
+    EXPECT_EQ(DumpFileName(L"C:\\in\\" + name, L"", limit), L"cbf29ce484222325 - " + stem + L".hextxt") << limit;
+  }
   EXPECT_EQ(TemporaryDumpPath(L"C:\\d\\x.hextxt", 4321, 4294967295u), L"C:\\d\\x.hextxt.4321_4294967295.tmp");
 
   // First the limit-64 name, then the limit-32 name, then that under the temporary candidate.
@@ -239,13 +222,13 @@ TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
       {rootOfLength(175), temp + L"\\dumps\\" + short32},
   };
   for (const auto& [root, path] : cases) {
-    const DumpTarget target = BuildDumpPath(root, temp, input);
+    const DumpTarget target = BuildDumpPath(root, temp, input, input);
     EXPECT_EQ(std::tuple(target.ok, target.dumpDirectory, target.dumpPath),
               std::tuple(true, path.substr(0, path.rfind(L'\\')), path))
         << root.size();
   }
-  EXPECT_FALSE(BuildDumpPath(rootOfLength(175), rootOfLength(175), input).ok);
-  EXPECT_FALSE(BuildDumpPath(L"", temp, input).ok);
+  EXPECT_FALSE(BuildDumpPath(rootOfLength(175), rootOfLength(175), input, input).ok);
+  EXPECT_FALSE(BuildDumpPath(L"", temp, input, input).ok);
 }
 
 TEST(PruneOldDumps, DeletesOnlyOldDumpAndTemporaryFiles) {

@@ -145,8 +145,8 @@ int RunUnixShell(const std::string& command) {
 }
 
 UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition) {
-  return UniqueFile(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, share, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return UniqueFile(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, share, nullptr,
+                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace hv::test

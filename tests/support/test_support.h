@@ -58,6 +58,12 @@ struct ImmutableDirectory : UnixFault {
   explicit ImmutableDirectory(const std::wstring& path)
       : UnixFault(path, "mkdir -p \"$1\" && chattr +i \"$1\"", "chattr -i \"$1\"") {}
 };
+// A directory on a file system of 64 KiB: a full disk once that much is written.
+struct FullDisk : UnixFault {
+  explicit FullDisk(const std::wstring& path)
+      : UnixFault(path, "mkdir -p \"$1\" && mount -t tmpfs -o size=64k tmpfs \"$1\"",
+                  "umount \"$1\" || umount -l \"$1\"") {}
+};
 
 // Another current directory for one test (a failure to change it fails the test).
 struct CurrentDirectory {

@@ -1,5 +1,5 @@
-// The row renderers, one file per path. Each writes the rows of `count` bytes in place,
-// the same text as AppendHexRow gives row by row; the dispatch in hex_rows.cpp picks one.
+// The row renderers, one file per path. Each writes the row lines of `count` bytes in place,
+// the same text; the dispatch in hex_rows.cpp picks one.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,10 @@ inline __m128i DecodeText(__m128i data) {
   return _mm_or_si128(_mm_and_si128(printable, data), _mm_andnot_si128(printable, _mm_set1_epi8('.')));
 }
 
-// One whole row line, CR LF included, at `row`, for any count from 0 to 16 (more is 16).
-void WriteTableRow(char* row, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
+// Every x86-64 CPU; also the short last row of the other paths.
 void WriteTableRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
-// A full row of 16 bytes; only where the CPU runs SSSE3.
-void WriteSsse3Row(char* row, uint64_t offset, const unsigned char* bytes, bool uppercase);
+// Only where the CPU runs SSSE3.
 void WriteSsse3Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
 // Only where the CPU runs AVX2.

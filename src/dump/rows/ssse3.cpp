@@ -61,10 +61,6 @@ HV_SSSE3 inline __m128i DigitVector(bool uppercase) {
 
 }  // namespace
 
-HV_SSSE3 void WriteSsse3Row(char* row, uint64_t offset, const unsigned char* bytes, bool uppercase) {
-  WriteSsse3Row(row, offset, bytes, DigitVector(uppercase));
-}
-
 HV_SSSE3 void WriteSsse3Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   const __m128i digits = DigitVector(uppercase);
   for (; count >= kBytesPerRow; count -= kBytesPerRow, offset += kBytesPerRow, bytes += kBytesPerRow, out += kRowText) {

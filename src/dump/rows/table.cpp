@@ -74,10 +74,6 @@ inline void WriteTableRow(char* row, uint64_t offset, const unsigned char* bytes
 
 }  // namespace
 
-void WriteTableRow(char* row, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
-  WriteTableRow(row, offset, bytes, count, PairsFor(uppercase));
-}
-
 void WriteTableRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase) {
   const PairTable& table = PairsFor(uppercase);
   const uint64_t fullRows = count / kBytesPerRow;
