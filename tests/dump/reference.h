@@ -9,6 +9,8 @@
 namespace hv::test {
 
 inline const std::string kEquals(83, '='), kDashes(83, '-');
+// These tests' paths (ASCII, é) a byte a character: UTF-8 of ASCII, and what the ANSI code page 1252 makes of é.
+inline std::string Narrow(const std::wstring& path) { return std::string(path.begin(), path.end()); }
 
 inline std::string RandomBytes(size_t count, unsigned seed) {
   std::mt19937 random(seed);
@@ -50,18 +52,10 @@ inline std::string Footer(const std::string& line) {
 }
 
 inline const std::string kHello = std::string("Hello, world!\r\nBye") + '\0' + '\xFF';
-// The format's first example, with the input's path on its File line.
-inline std::string HelloDump(const std::string& utf8Path = "C:\\Data\\hello.txt") {
-  return kEquals + "\r\n[Lumo Hex Dump]\r\nFile:      " + utf8Path +
-         "\r\nSize:      20 bytes\r\n"
-         "Range:     Showing all 20 bytes (0x00000000 - 0x00000013)\r\n"
-         "===================================================================================\r\n\r\n"
-         "Offset(h)    00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F    Decoded Text\r\n"
-         "00000000     48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 0D 0A 42    |Hello, world!..B|\r\n"
-         "00000010     79 65 00 FF                                         |ye..            |\r\n\r\n"
-         "-----------------------------------------------------------------------------------\r\n"
-         "[End of File: Fully displayed] (Total: 20 bytes)\r\n"
-         "-----------------------------------------------------------------------------------\r\n";
+// The format's first example (scripts/release.sh holds it written out), with the input's path on its File line.
+inline std::string HelloDump(const std::string& utf8Path) {
+  return Header(utf8Path, "20 bytes", "Showing all 20 bytes (0x00000000 - 0x00000013)") + Columns() +
+         Rows(0, kHello.data(), 20) + Footer("[End of File: Fully displayed] (Total: 20 bytes)");
 }
 
 }  // namespace hv::test

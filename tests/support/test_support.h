@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,25 +53,12 @@ struct UnixFault {
 };
 
 // A directory nobody may change, not even root: creation, writes and deletions in it fail.
-struct ImmutableDirectory : UnixFault {
-  explicit ImmutableDirectory(const std::wstring& path)
-      : UnixFault(path, "mkdir -p \"$1\" && chattr +i \"$1\"", "chattr -i \"$1\"") {}
-};
+inline UnixFault Immutable(const std::wstring& path) {
+  return {path, "mkdir -p \"$1\" && chattr +i \"$1\"", "chattr -i \"$1\""};
+}
 // A directory on a file system of 64 KiB: a full disk once that much is written.
-struct FullDisk : UnixFault {
-  explicit FullDisk(const std::wstring& path)
-      : UnixFault(path, "mkdir -p \"$1\" && mount -t tmpfs -o size=64k tmpfs \"$1\"",
-                  "umount \"$1\" || umount -l \"$1\"") {}
-};
-
-// Another current directory for one test (a failure to change it fails the test).
-struct CurrentDirectory {
-  explicit CurrentDirectory(const std::wstring& directory) { std::filesystem::current_path(directory); }
-  ~CurrentDirectory() {
-    std::error_code kept;
-    std::filesystem::current_path(previous, kept);
-  }
-  const std::filesystem::path previous = std::filesystem::current_path();
-};
+inline UnixFault FullDisk(const std::wstring& path) {
+  return {path, "mkdir -p \"$1\" && mount -t tmpfs -o size=64k tmpfs \"$1\"", "umount \"$1\" || umount -l \"$1\""};
+}
 
 }  // namespace hv::test

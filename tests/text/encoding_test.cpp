@@ -6,8 +6,7 @@
 namespace hv {
 
 TEST(Text, EncodesAndCountsInDecimal) {
-  EXPECT_EQ(WideToUtf8(L"\u00E9\u20AC"), "\xC3\xA9\xE2\x82\xAC");
-  EXPECT_EQ(WideToUtf8(L"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(WideToUtf8(L"\u00E9\u20AC\xD83D\xDE00"), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
   EXPECT_EQ(WideToUtf8(std::wstring(1, L'\xD800') + L"A"), "\357\277\275A");  // unpaired: EF BF BD
   EXPECT_EQ(WideToUtf8(L"") + WideToUtf8(std::wstring(L"a\0b", 3)), std::string("a\0b", 3));
   EXPECT_EQ(DecimalText(uint32_t{4294967295u}) + L" " + DecimalText(int64_t{600000}) + L" " + DecimalText(uint64_t{0}),
@@ -15,10 +14,8 @@ TEST(Text, EncodesAndCountsInDecimal) {
 }
 
 TEST(SystemErrorText, GivesThePlatformsWordsTrimmedWithTheCodeOrTheCodeAlone) {
-  const std::pair<uint32_t, std::wstring> system[] = {{0xFFFFFFFFu, L"4294967295"},
-                                                      {0x20000000u, L"536870912"},
-                                                      {5, L"Access denied. (5)"},
-                                                      {193, L"Bad EXE format for %1. (193)"}};
+  const std::pair<uint32_t, std::wstring> system[] = {
+      {0xFFFFFFFFu, L"4294967295"}, {5, L"Access denied. (5)"}, {193, L"Bad EXE format for %1. (193)"}};
   for (const auto& [code, text] : system) EXPECT_EQ(SystemErrorText(code), text) << code;
   const std::wstring missing = L"file not found", locked = L"file is locked by another process";
   const std::pair<uint32_t, std::wstring> files[] = {{2, missing}, {3, missing}, {5, L"access denied"},
