@@ -63,13 +63,12 @@ TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplace
 
   // A system file that holds fewer bytes than its size says: the dump says where it ended.
   const std::wstring online = L"Z:\\sys\\devices\\system\\cpu\\online";
-  const std::string bytes = ReadWholeFile(online);
-  const std::string end = std::string("0000000") + "0123456789ABCDEF"[bytes.size()];  // a few bytes
+  const std::string bytes = ReadWholeFile(online);  // a few bytes, so a one-digit offset where they end
   EXPECT_EQ(Outcome(install.RunOn(online)), kDelivered);
   EXPECT_EQ(ReadWholeFile(install.seen()),
             Header(WideToUtf8(online), "4.00 KB (4,096 bytes)", "Showing all 4,096 bytes (0x00000000 - 0x00000FFF)") +
-                Columns() + Rows(0, bytes.data(), bytes.size()) + "\r\n[Read Error] Stopped at 0x" + end +
-                ": End of file. (38)\r\n");
+                Columns() + Rows(0, bytes.data(), bytes.size()) + "\r\n[Read Error] Stopped at 0x0000000" +
+                "0123456789ABCDEF"[bytes.size()] + ": End of file. (38)\r\n");
 
   // A previous dump held without delete sharing stops the run before any viewer; the line is in ANSI.
   const std::wstring hello = install.Input(L"h\u00E9llo.txt", kHello), previous = install.DumpOf(hello);
@@ -84,7 +83,8 @@ TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplace
   const std::wstring type = L"Software\\Classes\\.hvview", open = L"Software\\Classes\\hvview\\shell\\open\\command";
   const std::wstring command = L"\"" + install.viewer() + L"\" %*";  // Wine's shell reads the machine's classes
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, type.c_str(), nullptr, REG_SZ, L"hvview", 14);
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, open.c_str(), nullptr, REG_SZ, command.c_str(), 2 * (command.size() + 1));
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, open.c_str(), nullptr, REG_SZ, command.c_str(),
+                  static_cast<DWORD>(2 * command.size() + 2));
   const ProcessResult run = install.Run({hello, shellOnly});  // the shell may start more than the viewer
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, type.c_str());
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\hvview");
