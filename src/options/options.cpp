@@ -24,6 +24,7 @@ RunOptions Fail(RunOptions& options, std::wstring error) {
   return options;
 }
 
+// Equal in length and, ignoring the case of letters, unit by unit (plainly equal if the platform cannot say).
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) {
     return false;
@@ -38,6 +39,7 @@ bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) {
   return a == b;
 }
 
+// A signed 64-bit decimal number that is the whole text; nothing otherwise.
 std::optional<int64_t> ParseInteger(const std::wstring& text) {
   if (text.empty()) {
     return std::nullopt;

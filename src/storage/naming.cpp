@@ -99,13 +99,13 @@ std::wstring ShortenFileName(const std::wstring& name, unsigned limit) {
   return name.substr(0, head) + kCutMarker + name.substr(name.size() - tail);
 }
 
-}  // namespace
-
 // The stem comes from the input as given, the hash from its full path.
 std::wstring DumpFileName(const std::wstring& inputPath, const std::wstring& inputFullPath, unsigned stemLimit) {
   const std::wstring stem = ShortenFileName(SanitizeFileName(FileNameOf(inputPath)), stemLimit);
   return HashText(PathHash(inputFullPath)) + kHashSeparator + stem + kDumpExtension;
 }
+
+}  // namespace
 
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
                          const std::wstring& inputPath, const std::wstring& inputFullPath) {

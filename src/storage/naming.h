@@ -16,9 +16,9 @@ struct DumpTarget {
   bool ok = false;
 };
 
-// A hash of the input's full path (ResolveInputPath), then its own file name, cleaned and cut to
-// at most `stemLimit` units.
-std::wstring DumpFileName(const std::wstring& inputPath, const std::wstring& inputFullPath, unsigned stemLimit);
+// The dump of an input in the `dumps` directory of the dump root, or of the temporary candidate when
+// no name fits below the root: a hash of the input's full path (ResolveInputPath), then its own
+// file name, cleaned and cut short.
 DumpTarget BuildDumpPath(const std::wstring& dumpRoot, const std::wstring& temporaryCandidate,
                          const std::wstring& inputPath, const std::wstring& inputFullPath);
 std::wstring TemporaryDumpPath(const std::wstring& dumpPath, uint32_t processId, uint32_t tick);

@@ -34,9 +34,9 @@ class Installation {
   std::wstring Input(const std::wstring& name, const std::string& bytes) const {
     return WriteWholeFile(Dir(L"in\\" + name), bytes) ? Dir(L"in\\" + name) : std::wstring();
   }
-  // Where the dump of an input goes (the naming rule's own tests pin the name).
+  // Where an input's dump goes under a dump root, the program's folder unless given (the naming tests pin names).
   std::wstring DumpOf(const std::wstring& input, const std::wstring& directory = {}) const {
-    return JoinPath(directory.empty() ? dumps() : directory, DumpFileName(input, input, 64));
+    return BuildDumpPath(directory.empty() ? Dir(L"app") : directory, {}, input, input).dumpPath;
   }
 
   // LUMO_TEST_NO_UI=1, a private TMP (temp, unless given), the stand-in viewer copying to copyTo.

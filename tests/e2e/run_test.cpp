@@ -80,14 +80,13 @@ TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplace
 
   // A viewer that only the shell can open is started through its file type; without one the launch fails.
   const std::wstring shellOnly = install.Input(L"viewer.hvview", "not a program");
-  const std::wstring type = L"Software\\Classes\\.hvview", open = L"Software\\Classes\\hvview\\shell\\open\\command";
-  const std::wstring command = L"\"" + install.viewer() + L"\" %*";  // Wine's shell reads the machine's classes
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, type.c_str(), nullptr, REG_SZ, L"hvview", 14);
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, open.c_str(), nullptr, REG_SZ, command.c_str(),
+  // The type is its own class, with an open command (Wine's shell reads the machine's classes).
+  const std::wstring type = L"Software\\Classes\\.hvview", command = L"\"" + install.viewer() + L"\" %*";
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, type.c_str(), nullptr, REG_SZ, L".hvview", 16);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, (type + L"\\shell\\open\\command").c_str(), nullptr, REG_SZ, command.c_str(),
                   static_cast<DWORD>(2 * command.size() + 2));
   const ProcessResult run = install.Run({hello, shellOnly});  // the shell may start more than the viewer
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, type.c_str());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\hvview");
   EXPECT_EQ(Outcome(run).substr(0, 5) + ReadWholeFile(install.seen()), "0 [] " + HelloDump(WideToUtf8(hello)));
   const std::wstring old = install.dumps() + L"\\0 - old.hextxt";
   WriteAged(old, 8);
@@ -132,7 +131,7 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
     const UnixFault appFault = Immutable(app);
     ASSERT_TRUE(appFault.ok);
     EXPECT_EQ(Outcome(install.RunOn(input)), kDelivered);
-    EXPECT_EQ(ReadWholeFile(install.seen()) + ReadWholeFile(install.DumpOf(input, candidate + L"\\dumps")),
+    EXPECT_EQ(ReadWholeFile(install.seen()) + ReadWholeFile(install.DumpOf(input, candidate)),
               HelloDump(WideToUtf8(input)) + HelloDump(WideToUtf8(input)));
     const std::wstring deep = install.Dir(L"temp\\") + std::wstring(200 - install.Dir(L"temp\\").size(), L'd');
     EXPECT_EQ(Outcome(install.Run({input, install.viewer()}, {}, deep)),

@@ -186,28 +186,29 @@ TEST(ProbeDirectoryWritable, WaitsOutOnlyAnotherRunsProbeFile) {
 
 TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
   // A hash of the full path given, a step per UTF-16 unit (not per byte), then the input's own name.
-  const std::pair<std::wstring, std::wstring> named[] = {
+  const auto named = [](const std::wstring& input, const std::wstring& full) {
+    return BuildDumpPath(L"C:\\r", L"", input, full).dumpPath.substr(11);  // the name, after the dumps directory
+  };
+  const std::pair<std::wstring, std::wstring> hashed[] = {
       {L"", L"cbf29ce484222325 - .hextxt"},
       {L"\u20AC", L"af44214c85cc01cb - \u20AC.hextxt"},
       {L"C:\\Data\\report.pdf", L"77d531e4aecefe4a - report.pdf.hextxt"},
       {L"C:\\", L"0ca03d19ab36a96c - .hextxt"}};
-  for (const auto& [path, name] : named) EXPECT_EQ(DumpFileName(path, path, 64), name);
+  for (const auto& [path, name] : hashed) EXPECT_EQ(named(path, path), name);
   std::wstring hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back(static_cast<wchar_t>(L'a' + i % 26));
   std::wstring head = hundred, tail = hundred;
   head.replace(29, 2, L"\xD83D\xDE00");  // a pair across a cut is never split
   tail.replace(68, 2, L"\xD83D\xDE00");
-  const std::tuple<std::wstring, unsigned, std::wstring> stems[] = {
-      {hundred, 64, hundred.substr(0, 30) + L"..." + hundred.substr(69)},
-      {hundred, 32, hundred.substr(0, 14) + L"..." + hundred.substr(85)},
-      {hundred.substr(0, 65), 64, hundred.substr(0, 30) + L"..." + hundred.substr(34, 31)},
-      {head, 64, head.substr(0, 29) + L"..." + head.substr(69)},
-      {tail, 64, tail.substr(0, 30) + L"..." + tail.substr(70)},
-      {L"a:b?c*d|e\"f<g>h\x01\x1F .txt\xD83D\xDE00\xDC00\xDFFFx\xD800", 64, L"a_b_c_d_e_f_g_h__ .txt\xD83D\xDE00__x_"},
+  const std::pair<std::wstring, std::wstring> stems[] = {
+      {hundred, hundred.substr(0, 30) + L"..." + hundred.substr(69)},
+      {hundred.substr(0, 65), hundred.substr(0, 30) + L"..." + hundred.substr(34, 31)},
+      {head, head.substr(0, 29) + L"..." + head.substr(69)},
+      {tail, tail.substr(0, 30) + L"..." + tail.substr(70)},
+      {L"a:b?c*d|e\"f<g>h\x01\x1F .txt\xD83D\xDE00\xDC00\xDFFFx\xD800", L"a_b_c_d_e_f_g_h__ .txt\xD83D\xDE00__x_"},
   };
-  for (const auto& [name, limit, stem] : stems) {
-    EXPECT_EQ(DumpFileName(L"C:\\in\\" + name, L"", limit), L"cbf29ce484222325 - " + stem + L".hextxt") << limit;
-  }
+  for (const auto& [name, stem] : stems)
+    EXPECT_EQ(named(L"C:\\in\\" + name, L""), L"cbf29ce484222325 - " + stem + L".hextxt");
   EXPECT_EQ(TemporaryDumpPath(L"C:\\d\\x.hextxt", 4321, 4294967295u), L"C:\\d\\x.hextxt.4321_4294967295.tmp");
 
   // First the limit-64 name, then the limit-32 name, then that under the temporary candidate.
