@@ -182,6 +182,11 @@ TEST(ProbeDirectoryWritable, WaitsOutOnlyAnotherRunsProbeFile) {
     EXPECT_EQ(error + L" after " + std::to_wstring(g_pauses.size()),
               L"'" + locked + L"' rejects writes (error 5) after 0");
   }
+  // Below a server's share (under Wine, a folder of dosdevices/unc) the missing folders are made.
+  const std::string drive = UnixPathOf(L"C:\\"), server = drive.substr(0, drive.size() - 3) + "unc/hvsrv";  // c:/
+  ASSERT_EQ(RunUnixShell("rm -rf '" + server + "' && mkdir -p '" + server + "/share'"), 0);
+  EXPECT_TRUE(ProbeDirectoryWritable(L"\\\\hvsrv\\share\\a\\b"));
+  EXPECT_EQ(RunUnixShell("test -d '" + server + "/share/a/b' && rm -rf '" + server + "'"), 0);
 }
 
 TEST(Naming, HashesShortensCleansAndKeepsPathsBelow240Units) {
