@@ -2,7 +2,8 @@
 // whether its memory stays flat as the cap grows.
 //   generate-bench.exe WORK-DIRECTORY [ROUNDS [ROW-PATH...]]
 // With row paths named (as HexRowsPaths() names them), each round generates once with each
-// in turn, then writes plainly once; without, the program's own choice of path is measured.
+// in turn (from the next one each round), then writes plainly once; without, the program's own
+// choice of path is measured.
 // The work directory should lie on a RAM-backed file system (see generate_bench.sh), so
 // the disk does not drown the difference.
 #include <windows.h>
@@ -188,7 +189,9 @@ int wmain(int argc, wchar_t** argv) {
   double peakAfterLarge = 0;
   for (int round = 0; round < rounds; ++round) {
     std::printf("round %d:", round + 1);
-    for (Contender& contender : contenders) {
+    // Each round starts with the next contender, so that none always runs in the same place.
+    for (size_t turn = 0; turn < contenders.size(); ++turn) {
+      Contender& contender = contenders[(static_cast<size_t>(round) + turn) % contenders.size()];
       if (!contender.path.empty()) {
         hv::UseHexRowsPath(contender.path);
       }
