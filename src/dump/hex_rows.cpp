@@ -1,6 +1,5 @@
 // Which row path runs: the fastest this CPU has, chosen once at start-up (a benchmark may
-// choose another), so that a chunk pays one indirect call for the choice and a row one
-// predictable branch.
+// choose another), so that a chunk pays one indirect call for the choice.
 #include "dump/hex_rows.h"
 
 #include <algorithm>

@@ -66,9 +66,6 @@ using UniqueHandle = UniqueAny<HANDLE, &CloseHandle, 0>;
 template <typename T>
 using UniqueLocal = UniqueAny<T*, &LocalFree, 0>;
 
-// A library LoadLibraryW loaded.
-using UniqueModule = UniqueAny<HMODULE, &FreeLibrary, 0>;
-
 // Both handles of a process CreateProcessW started.
 struct UniqueProcessInformation {
   UniqueProcessInformation() = default;

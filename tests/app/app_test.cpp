@@ -29,7 +29,7 @@ TEST(RunWithCom, RunsInASingleThreadedApartment) {
 // The library lies beside this program, which the default search would look in first.
 TEST(RunWithCom, LoadsNoLibraryByNameFromTheProgramsFolder) {
   const auto loads = [](DWORD where) {
-    return UniqueModule(LoadLibraryExW(L"search-probe.dll", nullptr, where)).valid();
+    return UniqueAny<HMODULE, &FreeLibrary, 0>(LoadLibraryExW(L"search-probe.dll", nullptr, where)).valid();
   };
   EXPECT_EQ(RunWithCom([&](const std::vector<std::wstring>&) { return loads(0) ? 1 : 0; }), 0);
   EXPECT_TRUE(loads(LOAD_LIBRARY_SEARCH_APPLICATION_DIR));

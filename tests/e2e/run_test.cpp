@@ -31,8 +31,7 @@ TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplace
   Installation install;
   const std::string data = RandomBytes(3000, 5);
   const std::wstring input = install.Input(L"\u00E9 \u202Etxt.exe\u2028\u0085.bin", data), dump = install.DumpOf(input);
-  // A name's direction marks and line breaks show as U+FFFD: no reordered name, no line of its own.
-  const std::string fileLine = WideToUtf8(install.Dir(L"in\\\u00E9 \uFFFDtxt.exe\uFFFD\uFFFD.bin"));
+  const std::string fileLine = WideToUtf8(install.Dir(L"in\\\u00E9 \uFFFDtxt.exe\uFFFD\uFFFD.bin"));  // marks: U+FFFD
   EXPECT_EQ(Outcome(install.Run({})),
             Stopped(2, "Invalid arguments: expected exactly two positional arguments: <input_file> <lumoviewer_exe>"));
   for (const wchar_t* viewer : {L"none.exe", L"in"}) {  // missing, and a directory

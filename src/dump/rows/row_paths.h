@@ -1,5 +1,5 @@
-// The row renderers, one file per path. Each writes the row lines of `count` bytes in place,
-// the same text; the dispatch in hex_rows.cpp picks one.
+// The row renderers, one file per path, each writing the same row lines of `count` bytes in
+// place; the dispatch in hex_rows.cpp picks one.
 #pragma once
 
 #include <cstdint>
