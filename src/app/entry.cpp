@@ -18,10 +18,23 @@ std::vector<std::wstring> CaptureArguments() {
   return std::vector<std::wstring>(argv.get(), argv.get() + count);
 }
 
+namespace {
+
+// A library planted in the current directory (wherever the host starts us) must not load by name.
+// Only the current directory leaves the search: the shell's handlers of a viewer it opens for us
+// still find their libraries beside themselves, on PATH and through the altered search path.
+// The system directory stands in its place rather than the empty string, which does the same on
+// Windows but not under Wine; it is searched anyway.
+void TakeCurrentDirectoryOutOfLibrarySearch() {
+  wchar_t system[MAX_PATH + 1] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH + 1);
+  SetDllDirectoryW(length == 0 || length > MAX_PATH ? L"" : system);
+}
+
+}  // namespace
+
 int RunWithCom(const RunFunction& run) {
-  // Dumps are written beside the program, so no library the shell, COM or a message box loads
-  // later may come from there, nor from the current directory: only from the system's.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  TakeCurrentDirectoryOutOfLibrarySearch();
   // The shell fallback of the viewer launch wants a single-threaded apartment.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const std::vector<std::wstring> arguments = CaptureArguments();

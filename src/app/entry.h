@@ -1,4 +1,4 @@
-// Process entry around the run: libraries from the system directory only, COM for the thread,
+// Process entry around the run: no library from the current directory, COM for the thread,
 // and the command line as a list.
 #pragma once
 

@@ -12,6 +12,7 @@
 #include "storage/naming.h"
 #include "storage/path.h"
 #include "storage/prune.h"
+#include "text/encoding.h"
 #include "text/system_error.h"
 
 namespace hv {
@@ -21,6 +22,8 @@ constexpr wchar_t kPluginName[] = L"hex-viewer";
 // Enough for a report's first line and for its last, a read-error line with its message.
 constexpr size_t kReportEndBytes = 4096;
 
+// Every path and lower-level text in a message goes through ShownText: the box and the error line
+// show no control character, line separator or direction mark a file name brought in.
 int Fail(const std::wstring& message, int exitCode) {
   ReportError(message);
   return exitCode;
@@ -51,7 +54,7 @@ bool HoldsWholeReport(const std::wstring& dumpPath) {
 int RunSequence(const std::vector<std::wstring>& arguments) {
   const RunOptions options = ParseOptions(arguments);
   if (!options.ok) {
-    return Fail(L"Invalid arguments: " + options.error, 2);
+    return Fail(L"Invalid arguments: " + ShownText(options.error), 2);
   }
   if (!IsExistingFile(options.viewerExe)) {
     return Fail(L"LumoViewer executable not found at specified path.", 1);
@@ -61,7 +64,8 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
   const std::wstring temporaryCandidate = PluginTempDirectory(TempDirectory(), kPluginName);
   const WritableLocation location = ChooseWritableLocation(moduleDirectory, kPluginName);
   if (location.directory.empty()) {
-    return Fail(NoLocationMessage(moduleDirectory, temporaryCandidate, location.errors), 1);
+    return Fail(
+        NoLocationMessage(ShownText(moduleDirectory), ShownText(temporaryCandidate), ShownText(location.errors)), 1);
   }
 
   // Resolved once: the dump's name and the report's File line both rest on it.
@@ -73,14 +77,17 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
 
   std::wstring probeError;
   if (!ProbeDirectoryWritable(target.dumpDirectory, &probeError)) {
-    return Fail(L"Cannot write to the hex dump directory: " + target.dumpDirectory + L" (" + probeError + L")", 1);
+    return Fail(L"Cannot write to the hex dump directory: " + ShownText(target.dumpDirectory) + L" (" +
+                    ShownText(probeError) + L")",
+                1);
   }
 
   // The viewer is told to wait for this path, so it must not find the previous dump there.
   uint32_t removalError = 0;
   if (!RemoveFileIfPresent(target.dumpPath, &removalError)) {
-    return Fail(
-        L"Cannot replace the previous hex dump: " + target.dumpPath + L" (" + SystemErrorText(removalError) + L")", 1);
+    return Fail(L"Cannot replace the previous hex dump: " + ShownText(target.dumpPath) + L" (" +
+                    SystemErrorText(removalError) + L")",
+                1);
   }
 
   if (!LaunchViewer(options.viewerExe, target.dumpPath, options.waitTimeoutMs)) {
@@ -101,7 +108,7 @@ int RunSequence(const std::vector<std::wstring>& arguments) {
     // The viewer is already waiting: give it a one-line report rather than nothing.
     const DumpResult fallback = WriteFileDirect(target.dumpPath, RenderWriteFailureReport(result.error));
     if (!fallback.success) {
-      return Fail(L"Cannot write the hex dump file: " + result.error, 1);
+      return Fail(L"Cannot write the hex dump file: " + ShownText(result.error), 1);
     }
   }
 

@@ -176,6 +176,11 @@ DumpResult GenerateDump(const DumpRequest& request, const ChunkReader& reader, c
   if (!input) {
     return WriteOpenErrorReport(request, displayPath, GetLastError());
   }
+  // Only a file on disk is read: a console, serial port or pipe may make a read wait for ever, and
+  // a device is no file to show.
+  if (GetFileType(input.get()) != FILE_TYPE_DISK) {
+    return WriteOpenErrorReport(request, displayPath, ERROR_NOT_SUPPORTED);
+  }
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(input.get(), &size)) {
     return WriteOpenErrorReport(request, displayPath, GetLastError());

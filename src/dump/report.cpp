@@ -43,20 +43,8 @@ std::string RangeText(uint64_t fileSize, uint64_t shownBytes, uint64_t maxKb, bo
   return "Showing first " + std::to_string(maxKb) + " KB" + end;
 }
 
-// Characters that would let a path rewrite the report around it: line breaks (C0 and C1
-// controls, the Unicode line and paragraph separators) forge lines, an escape sequence's start
-// (ESC, CSI) drives a terminal, and direction marks and overrides show a name reordered.
-bool IsShownAsReplacement(wchar_t c) {
-  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || c == 0x2028 ||
-         c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
-// A path, or a text that holds paths, as a report shows it: each such character as U+FFFD.
-std::string ShownText(const std::wstring& text) {
-  std::wstring shown = text;
-  std::replace_if(shown.begin(), shown.end(), IsShownAsReplacement, L'\xFFFD');
-  return WideToUtf8(shown);
-}
+// A path, or a text that holds paths, as a report shows it.
+std::string ShownUtf8(const std::wstring& text) { return WideToUtf8(ShownText(text)); }
 
 // The header block and the error reports: a title and the File line, then their own lines,
 // between two lines of "=".
@@ -65,7 +53,7 @@ std::string RenderFileBlock(const char* title, const std::wstring& displayPath,
   std::string text;
   AppendLine(text, Separator('='));
   AppendLine(text, title);
-  AppendLine(text, "File:      " + ShownText(displayPath));
+  AppendLine(text, "File:      " + ShownUtf8(displayPath));
   for (const std::string& line : lines) {
     AppendLine(text, line);
   }
@@ -193,7 +181,7 @@ std::string RenderCloudFileReport(const std::wstring& displayPath) {
 
 std::string RenderWriteFailureReport(const std::wstring& errorText) {
   // The error names the temporary file by its path; the report stays one line.
-  std::string line = "[Lumo Hex Dump Error] Cannot write dump file (" + ShownText(errorText) + ").";
+  std::string line = "[Lumo Hex Dump Error] Cannot write dump file (" + ShownUtf8(errorText) + ").";
   line += kLineEnd;
   return line;
 }

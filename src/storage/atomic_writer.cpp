@@ -18,9 +18,11 @@ constexpr DWORD kRenamePauseMs = 50;
 constexpr uint64_t kLargestWrite = 0xFFFFFFFFu;
 constexpr int kAsideAttempts = 16;
 
-// One WriteFile per call while the count fits its 32-bit parameter; only a larger
-// count is split. A short write stops at once. Answers 0 or the failure's code: a write that
-// comes short without failing leaves no code of its own, and a full disk is what cuts it short.
+// One WriteFile per call while the count fits its 32-bit parameter and the write goes through
+// whole. Answers 0 or the failure's code. A write that comes short without failing gives no
+// cause (a full disk, a file-size limit, a quota or a device error alike), so the rest is
+// written again, and that call names it; only a call that writes nothing and names nothing is
+// taken for the full disk.
 DWORD WriteAll(HANDLE file, const void* bytes, uint64_t count) {
   const char* next = static_cast<const char*>(bytes);
   while (count > 0) {
@@ -29,11 +31,11 @@ DWORD WriteAll(HANDLE file, const void* bytes, uint64_t count) {
     if (!WriteFile(file, next, chunk, &written, nullptr)) {
       return GetLastError();
     }
-    if (written != chunk) {
+    if (written == 0) {
       return ERROR_DISK_FULL;
     }
-    next += chunk;
-    count -= chunk;
+    next += written;
+    count -= written;
   }
   return ERROR_SUCCESS;
 }

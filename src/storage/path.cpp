@@ -74,6 +74,22 @@ std::wstring ResolvableRoot(const std::wstring& path) {
   return path.substr(0, path.find(L'\\', serverEnd + 1));
 }
 
+bool IsDevicePath(const std::wstring& path) { return path.compare(0, 4, L"\\\\.\\") == 0; }
+
+// The platform may read a device name in a folder (aux.c, nul.txt, com1) as the device itself,
+// \\.\nul, where newer versions of it, and the user, mean the file of that name in that folder.
+// That file, when there is one: the folder resolved as the platform resolves it, and the name
+// as the platform would have trimmed it.
+bool FileInFolder(const std::wstring& path, std::wstring& file) {
+  std::wstring name = FileNameOf(path), folder;
+  name.erase(name.find_last_not_of(L". ") + 1);
+  if (name.empty() || !ResolveFullPath(path + L"\\..", folder)) {
+    return false;
+  }
+  file = JoinPath(folder, name);
+  return GetFileAttributesW(ToLongPath(file).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace
 
 std::wstring NormalizeSeparators(const std::wstring& path) {
@@ -196,8 +212,10 @@ InputPath ResolveInputPath(const std::wstring& input) {
     if (!ResolveFullPath(normalized, full)) {
       full = normalized;
     }
-    // The platform reads a device name (nul.txt, con) in any folder as the device, \\.\nul:
-    // that is what this spelling names, shown and opened as such.
+    std::wstring file;
+    if (IsDevicePath(full) && !IsDevicePath(normalized) && FileInFolder(normalized, file)) {
+      return {file, ToLongPath(file)};
+    }
     return {full, ToLongPath(full)};
   }
   const std::wstring plain = StripLongPathPrefix(normalized);

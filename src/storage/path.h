@@ -32,7 +32,8 @@ struct InputPath {
 };
 
 // An ordinary input is resolved, falling back to the normalised path when the platform cannot
-// resolve it. A long-form input names what the ordinary form may not (a device name such as
+// resolve it; where resolving makes a device of a device-named file in a folder (nul.txt), that
+// file is taken when there is one. A long-form input names what the ordinary form may not (a device name such as
 // nul.txt, a name ending in dots or blanks, a volume without a drive letter): it is resolved
 // only when it has a drive or server root, no name ending in dots or blanks, and resolving
 // keeps that root (a device name loses it). Otherwise it is opened as typed and shown so,

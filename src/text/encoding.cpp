@@ -31,6 +31,24 @@ std::string WideToAnsi(const std::wstring& text) { return ConvertWide(CP_ACP, te
 
 namespace {
 
+// Line breaks (C0 and C1 controls, the Unicode line and paragraph separators) forge lines, an
+// escape sequence's start (ESC, CSI) drives a terminal, and direction marks and overrides show a
+// name reordered.
+bool IsShownAsReplacement(wchar_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || c == 0x2028 ||
+         c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
+std::wstring ShownText(const std::wstring& text) {
+  std::wstring shown = text;
+  std::replace_if(shown.begin(), shown.end(), IsShownAsReplacement, L'\xFFFD');
+  return shown;
+}
+
+namespace {
+
 template <typename Integer>
 std::wstring DecimalOf(Integer value) {
   char digits[24];

@@ -13,6 +13,11 @@ std::string WideToUtf8(const std::wstring& text);
 // for what the code page lacks. Empty on failure.
 std::string WideToAnsi(const std::wstring& text);
 
+// A path, or a text that holds paths, as the program shows it: each control character, line or
+// paragraph separator and direction mark as U+FFFD, so that no path can break a line of its own
+// or show reordered.
+std::wstring ShownText(const std::wstring& text);
+
 // Digits only: no grouping, no leading zeros; a minus sign before a negative value.
 std::wstring DecimalText(uint32_t value);
 std::wstring DecimalText(uint64_t value);

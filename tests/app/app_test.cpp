@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "app/entry.h"
 #include "app/error_reporting.h"
+#include "storage/path.h"
+#include "support/test_support.h"
 #include "text/unique_handle.h"
 
 namespace hv::app_test {
@@ -26,13 +29,26 @@ TEST(RunWithCom, RunsInASingleThreadedApartment) {
   }).join();
 }
 
-// The library lies beside this program, which the default search would look in first.
-TEST(RunWithCom, LoadsNoLibraryByNameFromTheProgramsFolder) {
-  const auto loads = [](DWORD where) {
-    return UniqueAny<HMODULE, &FreeLibrary, 0>(LoadLibraryExW(L"search-probe.dll", nullptr, where)).valid();
+// Inside a run a library loads by name from a folder on PATH, as a shell handler's helper does; not from the current
+// directory.
+TEST(RunWithCom, FindsLibrariesOnThePathButNotInTheCurrentDirectory) {
+  const test::ScratchDirectory scratch;
+  const std::wstring probe = JoinPath(ModuleDirectory(), L"search-probe.dll"), onPath = scratch.Join(L"on-path");
+  ASSERT_TRUE(CreateDirectoryW(onPath.c_str(), nullptr) &&
+              CopyFileW(probe.c_str(), (onPath + L"\\path-probe.dll").c_str(), FALSE) &&
+              CopyFileW(probe.c_str(), scratch.Join(L"here-probe.dll").c_str(), FALSE));
+  std::wstring path(32768, L'\0');
+  path.resize(GetEnvironmentVariableW(L"PATH", path.data(), 32768));
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(scratch.path());
+  SetEnvironmentVariableW(L"PATH", (onPath + L";" + path).c_str());
+  const auto loads = [](const wchar_t* name) {
+    return UniqueAny<HMODULE, &FreeLibrary, 0>(LoadLibraryW(name)).valid();
   };
-  EXPECT_EQ(RunWithCom([&](const std::vector<std::wstring>&) { return loads(0) ? 1 : 0; }), 0);
-  EXPECT_TRUE(loads(LOAD_LIBRARY_SEARCH_APPLICATION_DIR));
+  const int found = RunWithCom([&](auto&) { return 2 * loads(L"path-probe.dll") + loads(L"here-probe.dll"); });
+  std::filesystem::current_path(here);
+  SetEnvironmentVariableW(L"PATH", path.c_str());
+  EXPECT_EQ(found, 2) << "2: from PATH alone; 1: from the current directory";
 }
 
 TEST(ErrorReporting, TestModeValuesAndTheCutOfALongLine) {

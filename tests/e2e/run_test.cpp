@@ -68,30 +68,42 @@ TEST(Program, RefusesThenDeliversWhatTheOptionsAskOfAHeldInputThenFailsToReplace
                 Columns() + Rows(0, bytes.data(), bytes.size()) + "\r\n[Read Error] Stopped at 0x0000000" +
                 "0123456789ABCDEF"[bytes.size()] + ": End of file. (38)\r\n");
 
-  // A previous dump held without delete sharing stops the run before any viewer; the line is in ANSI.
-  const std::wstring hello = install.Input(L"h\u00E9llo.txt", kHello), previous = install.DumpOf(hello);
+  // A device is not read (and a file named like one is that file: the shell's launch below is given one).
+  EXPECT_EQ(Outcome(install.RunOn(L"Z:\\dev\\null")), kDelivered);
+  EXPECT_EQ(ReadWholeFile(install.seen()),
+            kEquals +
+                "\r\n[Lumo Hex Dump Error]\r\nFile:      Z:\\dev\\null\r\nError:     Cannot "
+                "open file for reading (Request not supported. (50))\r\n" +
+                kEquals + "\r\n");
+
+  // A previous dump held without delete sharing stops the run before any viewer; the line is in ANSI, where a
+  // control character of the path (U+0081, a byte of its own there) shows as U+FFFD does.
+  const std::wstring held = install.Input(L"h\u0081.txt", kHello);
+  std::wstring previous = install.DumpOf(held);
   UniqueFile holder = OpenShared(previous, FILE_SHARE_READ | FILE_SHARE_WRITE);  // made for the purpose
-  EXPECT_EQ(Outcome(install.RunOn(hello)),
+  previous[previous.rfind(L'\u0081')] = L'?';
+  EXPECT_EQ(Outcome(install.RunOn(held)),
             Stopped(1, "Cannot replace the previous hex dump: " + Narrow(previous) + " (Sharing violation. (32))"));
   holder.reset();
 
   // A viewer that only the shell can open is started through its file type; without one the launch fails.
-  const std::wstring shellOnly = install.Input(L"viewer.hvview", "not a program");
+  const std::wstring nul = install.Input(L"nul.txt", kHello), shellOnly = install.Input(L"viewer.hvview", "-");
   // The type is its own class, with an open command (Wine's shell reads the machine's classes).
   const std::wstring type = L"Software\\Classes\\.hvview", command = L"\"" + install.viewer() + L"\" %*";
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, type.c_str(), nullptr, REG_SZ, L".hvview", 16);
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, (type + L"\\shell\\open\\command").c_str(), nullptr, REG_SZ, command.c_str(),
                   static_cast<DWORD>(2 * command.size() + 2));
-  const ProcessResult run = install.Run({hello, shellOnly});  // the shell may start more than the viewer
+  const ProcessResult run = install.Run({nul, shellOnly});  // the shell may start more than the viewer
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, type.c_str());
-  EXPECT_EQ(Outcome(run).substr(0, 5) + ReadWholeFile(install.seen()), "0 [] " + HelloDump(WideToUtf8(hello)));
+  EXPECT_EQ(Outcome(run).substr(0, 5) + ReadWholeFile(install.seen()) + ReadWholeFile(install.DumpOf(nul)),
+            "0 [] " + HelloDump(Narrow(nul)) + HelloDump(Narrow(nul)));
   const std::wstring old = install.dumps() + L"\\0 - old.hextxt";
   WriteAged(old, 8);
-  EXPECT_EQ(Outcome(install.Run({hello, shellOnly})), Stopped(1, "Failed to launch LumoViewer."));
-  EXPECT_EQ(ReadWholeFile(previous) + "|" + ReadWholeFile(old), "|x") << "the dump was removed; nothing was pruned";
+  EXPECT_EQ(Outcome(install.Run({nul, shellOnly})), Stopped(1, "Failed to launch LumoViewer."));
+  EXPECT_EQ(ReadWholeFile(install.DumpOf(nul)) + "|" + ReadWholeFile(old), "|x") << "the dump went; nothing was pruned";
 }
 
-// No candidate takes files (a line, then a box), only the temporary one, one too deep, dumps locked or full.
+// No candidate takes files (a line, then a box), only the temporary one, one too deep, dumps locked, limited or full.
 TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheReport) {
   Installation install;
   const std::wstring input = install.Input(L"hello.txt", kHello), app = install.Dir(L"app");
@@ -141,22 +153,25 @@ TEST(Program, DumpDirectoriesThatTakeNothingOrTooLittleFailTheRunOrLeaveTheRepor
     EXPECT_EQ(Outcome(install.RunOn(input)), Stopped(1, "Cannot write to the hex dump directory: " + dir + " ('" + dir +
                                                             "' rejects writes (error 5))"));
   }
-  // A full disk: the one-line report where the dump does not fit (old dumps go), else a failed run, whose viewer
-  // waits in vain (as briefly as it may, not to hold up the suite).
-  const std::wstring big = install.Input(L"big\u202E.bin", std::string(1 << 20, 'A')), dump = install.DumpOf(big);
-  const UnixFault disk = FullDisk(install.dumps());
-  ASSERT_TRUE(disk.ok);
-  WriteAged(install.dumps() + L"\\0 - old.hextxt", 8);
   const auto masked = [](const std::string& text) {
     return std::regex_replace(text, std::regex("\\.[0-9]+_[0-9]+\\.tmp'"), ".PID_TICK.tmp'");
   };
-  EXPECT_EQ(Outcome(install.RunOn(big, {L"--max-kb=1024"})), kDelivered);
+  // A file-size limit cuts a write short without a code; the write of the rest names the cause, in the one-line
+  // report left in the dump's place (old dumps go).
+  const std::wstring big = install.Input(L"big\u0081.bin", std::string(1 << 20, 'A')), dump = install.DumpOf(big);
+  WriteAged(install.dumps() + L"\\0 - old.hextxt", 8);
+  EXPECT_EQ(RunUnixShell("trap '' XFSZ; ulimit -f 64; LUMO_TEST_NO_UI=1 wine '" + UnixPathOf(install.program()) +
+                         "' --max-kb=1024 '" + WideToUtf8(big) + "' '" + WideToUtf8(install.viewer()) + "'"),
+            0);
   std::wstring shown = dump;
-  shown[shown.rfind(L'\u202E')] = L'\uFFFD';
+  shown[shown.rfind(L'\u0081')] = L'\uFFFD';
   EXPECT_EQ(masked(ReadWholeFile(dump)), "[Lumo Hex Dump Error] Cannot write dump file (cannot write temporary file '" +
-                                             WideToUtf8(shown) + ".PID_TICK.tmp': Disk full. (112)).\r\n");
+                                             WideToUtf8(shown) + ".PID_TICK.tmp': General failure. (31)).\r\n");
   EXPECT_EQ(ListNames(install.dumps()), OnlyFile(dump)) << "no temporary left, the old dump pruned";
-  DeleteFileW(dump.c_str());  // else the run frees its page and the report fits again
+  // A full disk takes neither the dump nor the report: the run fails, and its viewer waits in vain (as briefly as
+  // it may, not to hold up the suite).
+  const UnixFault disk = FullDisk(install.dumps());
+  ASSERT_TRUE(disk.ok);
   const std::string filler = UnixPathOf(install.dumps() + L"\\filler");
   ASSERT_EQ(RunUnixShell("f='" + filler + "'; dd if=/dev/zero of=\"$f\" bs=4k; test -s \"$f\""), 0);
   shown[shown.rfind(L'\uFFFD')] = L'?';  // what the ANSI code page makes of the mark

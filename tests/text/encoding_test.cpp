@@ -13,6 +13,16 @@ TEST(Text, EncodesAndCountsInDecimal) {
             L"4294967295 600000 0");
 }
 
+// Controls, line separators and direction marks (each range's ends; beside them, what stays) as U+FFFD.
+TEST(ShownText, ReplacesEveryControlLineSeparatorAndDirectionMark) {
+  EXPECT_EQ(
+      ShownText(L"C:\\\r\n\x1b\x1F ~\x7F\u0085\u009F\u00A0\u061B\u061C\u061D\u200D\u200E\u200F\u2010\u2027\u2028\u2029"
+                L"\u202A\u202E\u202F\u2065\u2066\u2069\u206A"),
+      L"C:\\\uFFFD\uFFFD\uFFFD\uFFFD "
+      L"~\uFFFD\uFFFD\uFFFD\u00A0\u061B\uFFFD\u061D\u200D\uFFFD\uFFFD\u2010\u2027\uFFFD\uFFFD"
+      L"\uFFFD\uFFFD\u202F\u2065\uFFFD\uFFFD\u206A");
+}
+
 TEST(SystemErrorText, GivesThePlatformsWordsTrimmedWithTheCodeOrTheCodeAlone) {
   const std::pair<uint32_t, std::wstring> system[] = {
       {0xFFFFFFFFu, L"4294967295"}, {5, L"Access denied. (5)"}, {193, L"Bad EXE format for %1. (193)"}};

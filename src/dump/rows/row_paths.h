@@ -31,7 +31,8 @@ void WriteSsse3Rows(char* out, uint64_t offset, const unsigned char* bytes, uint
 // Only where the CPU runs AVX2.
 void WriteAvx2Rows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
-// Only where the CPU runs AVX-512 F, BW and VBMI.
+// Only where the CPU runs AVX-512 F, BW, VL and VBMI: the compiler takes 128-bit EVEX loads
+// (VL) for its 128-bit intrinsics.
 void WriteVbmiRows(char* out, uint64_t offset, const unsigned char* bytes, uint64_t count, bool uppercase);
 
 }  // namespace hv::rows

@@ -11,7 +11,7 @@
 #include "dump/rows/row_layout.h"
 #include "dump/rows/row_paths.h"
 
-#define HV_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define HV_VBMI __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
 
 namespace hv::rows {
 namespace {
