@@ -9,30 +9,42 @@
 #include "dump/rows/row_paths.h"
 
 namespace hv {
-
-// One list says what this CPU runs, for the start-up choice and for UseHexRowsPath alike. libgcc
-// asks the CPU once; this reads its record.
-std::vector<HexRowsPath> HexRowsPaths() {
-  __builtin_cpu_init();
-  const bool avx512vbmi = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-  return {{"table", true, rows::WriteTableRows},
-          {"ssse3", __builtin_cpu_supports("ssse3") != 0, rows::WriteSsse3Rows},
-          {"avx2", __builtin_cpu_supports("avx2") != 0, rows::WriteAvx2Rows},
-          {"avx512vbmi", avx512vbmi, rows::WriteVbmiRows}};
-}
-
 namespace {
 
-// The last path the CPU runs, the fastest.
-HexRowsWriter FastestWriter() {
-  const std::vector<HexRowsPath> paths = HexRowsPaths();
-  return std::find_if(paths.rbegin(), paths.rend(), [](const HexRowsPath& path) { return path.supported; })->write;
+struct CpuPaths {
+  bool ssse3;
+  bool avx2;
+  bool avx512vbmi;
+};
+
+// libgcc asks the CPU once; this reads its record, for the start-up choice and for HexRowsPaths
+// alike. The AVX-512 rows need VL too: the compiler takes 128-bit EVEX loads for their 128-bit
+// intrinsics.
+CpuPaths AskCpu() noexcept {
+  __builtin_cpu_init();
+  return {__builtin_cpu_supports("ssse3") != 0, __builtin_cpu_supports("avx2") != 0,
+          __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+              __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi")};
 }
 
-HexRowsWriter gChosenWriter = FastestWriter();
+HexRowsWriter FastestWriter(const CpuPaths& cpu) noexcept {
+  return cpu.avx512vbmi ? rows::WriteVbmiRows
+         : cpu.avx2     ? rows::WriteAvx2Rows
+         : cpu.ssse3    ? rows::WriteSsse3Rows
+                        : rows::WriteTableRows;
+}
+
+HexRowsWriter gChosenWriter = FastestWriter(AskCpu());
 
 }  // namespace
+
+std::vector<HexRowsPath> HexRowsPaths() {
+  const CpuPaths cpu = AskCpu();
+  return {{"table", true, rows::WriteTableRows},
+          {"ssse3", cpu.ssse3, rows::WriteSsse3Rows},
+          {"avx2", cpu.avx2, rows::WriteAvx2Rows},
+          {"avx512vbmi", cpu.avx512vbmi, rows::WriteVbmiRows}};
+}
 
 uint64_t HexRowsSize(uint64_t count) { return (count + rows::kBytesPerRow - 1) / rows::kBytesPerRow * rows::kRowText; }
 

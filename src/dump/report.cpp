@@ -198,7 +198,7 @@ bool IsWholeReport(const std::string& head, const std::string& tail) {
   if (startsWith(equals + "[Lumo Hex Dump Error]" + kLineEnd)) {
     return endsWith(kLineEnd + equals);
   }
-  // The one-line report is written in one call: a short write lacks its end.
+  // The one-line report comes whole or, from a write cut short, without its end.
   return startsWith("[Lumo Hex Dump Error] Cannot write dump file (") && endsWith(").\r\n");
 }
 

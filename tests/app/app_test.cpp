@@ -37,8 +37,7 @@ TEST(RunWithCom, FindsLibrariesOnThePathButNotInTheCurrentDirectory) {
   ASSERT_TRUE(CreateDirectoryW(onPath.c_str(), nullptr) &&
               CopyFileW(probe.c_str(), (onPath + L"\\path-probe.dll").c_str(), FALSE) &&
               CopyFileW(probe.c_str(), scratch.Join(L"here-probe.dll").c_str(), FALSE));
-  std::wstring path(32768, L'\0');
-  path.resize(GetEnvironmentVariableW(L"PATH", path.data(), 32768));
+  const std::wstring path = _wgetenv(L"PATH");  // as the process began
   const std::filesystem::path here = std::filesystem::current_path();
   std::filesystem::current_path(scratch.path());
   SetEnvironmentVariableW(L"PATH", (onPath + L";" + path).c_str());

@@ -51,6 +51,11 @@ inline std::string Footer(const std::string& line) {
   return "\r\n" + kDashes + "\r\n" + line + "\r\n" + kDashes + "\r\n";
 }
 
+inline std::string OpenErrorReport(const std::string& utf8Path, const std::string& error) {
+  return kEquals + "\r\n[Lumo Hex Dump Error]\r\nFile:      " + utf8Path +
+         "\r\nError:     Cannot open file for reading (" + error + ")\r\n" + kEquals + "\r\n";
+}
+
 inline const std::string kHello = std::string("Hello, world!\r\nBye") + '\0' + '\xFF';
 // The format's first example (scripts/release.sh holds it written out), with the input's path on its File line.
 inline std::string HelloDump(const std::string& utf8Path) {
