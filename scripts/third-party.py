@@ -141,8 +141,9 @@ def write_notices(path, name, version, components):
 def write_sbom(path, name, version, program, components):
     with open(program, "rb") as exe:
         digest = hashlib.sha256(exe.read()).hexdigest()
-    distro = "debian-" + next((line.split("=", 1)[1].strip().strip('"') for line in open("/etc/os-release")
-                               if line.startswith("VERSION_ID=")), "unknown")
+    with open("/etc/os-release", encoding="utf-8") as release:
+        distro = "debian-" + next((line.split("=", 1)[1].strip().strip('"') for line in release
+                                   if line.startswith("VERSION_ID=")), "unknown")
     entries = []
     for c in components:
         purl = (f"pkg:deb/debian/{urllib.parse.quote(c['package'])}@{urllib.parse.quote(c['version'])}"
