@@ -19,6 +19,10 @@
 # dumps a 20-byte sample under Wine for the stand-in viewer, and the dump the viewer receives
 # must be the text written out below.
 set -euo pipefail
+# Files named relative to where the script was started from.
+for file in HV_SIGN_PKCS12 HV_SIGN_CA; do
+  [[ -z ${!file:-} ]] || export "$file=$(realpath -- "${!file}")"
+done
 cd "$(dirname "$0")/.."
 root=$PWD
 bash scripts/setup.sh
@@ -38,11 +42,15 @@ rm -rf "$out/signed"
 if [[ -n ${HV_SIGN_PKCS12:-} ]]; then
   mkdir "$out/signed"
   signed=$root/$out/signed/hex-viewer.exe
-  sign=(osslsigncode sign -pkcs12 "$HV_SIGN_PKCS12" -readpass - -h sha256 -n hex-viewer -time "$SOURCE_DATE_EPOCH")
+  sign=(osslsigncode sign -pkcs12 "$HV_SIGN_PKCS12" -h sha256 -n hex-viewer -time "$SOURCE_DATE_EPOCH")
+  if [[ -n ${HV_SIGN_PASSWORD:-} ]]; then
+    sign+=(-readpass -)
+  fi
   if [[ -n ${HV_SIGN_TIMESTAMP_URL:-} ]]; then
     sign+=(-ts "$HV_SIGN_TIMESTAMP_URL")
   fi
-  if ! printf '%s' "${HV_SIGN_PASSWORD:-}" | "${sign[@]}" -in "$out/hex-viewer.exe" -out "$signed" >"$out/signed/sign.log" 2>&1; then
+  if ! printf '%s' "${HV_SIGN_PASSWORD:-}" | "${sign[@]}" -in "$out/hex-viewer.exe" -out "$signed" \
+    >"$out/signed/sign.log" 2>&1; then
     echo "release: signing failed:" >&2
     cat "$out/signed/sign.log" >&2
     exit 1
