@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
 # Makes the release: builds the program with the release preset into build/release (not the
-# tests), lets cpack lay out what cmake --install puts in a host's plug-in directory and pack it
-# into build/release/hex-viewer-<version>-win64.zip, with its SHA-256 sum beside it
-# (.zip.sha256, as sha256sum -c reads it). The archive's file times are SOURCE_DATE_EPOCH, by
-# default the commit's time, so the same commit gives the same bytes.
+# tests), with its third-party notices and bill of materials, lets cpack lay out what cmake
+# --install puts in a host's plug-in directory and pack it into
+# build/release/hex-viewer-<version>-win64.zip, with its SHA-256 sum beside it (.zip.sha256, as
+# sha256sum -c reads it). The archive's file times are SOURCE_DATE_EPOCH, by default the commit's
+# time, so the same commit gives the same bytes.
+#
+# Given a code-signing certificate, it signs the program first (Authenticode, SHA-256), verifies
+# the signature and packs the signed program:
+#   HV_SIGN_PKCS12         PKCS#12 file with the certificate, its chain and the private key
+#   HV_SIGN_PASSWORD       its password (read by osslsigncode from a pipe, not its command line)
+#   HV_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server (optional)
+#   HV_SIGN_CA             the certificates to verify against (default: the system's)
+# The signing time recorded is SOURCE_DATE_EPOCH, so that with an RSA key and no time-stamp
+# server the signed archive is the same bytes each time too.
 #
 # Then it proves the archive holds a program that runs: unpacked into a fresh folder, the program
 # dumps a 20-byte sample under Wine for the stand-in viewer, and the dump the viewer receives
 # must be the text written out below.
 set -euo pipefail
+# Files named relative to where the script was started from.
+for file in HV_SIGN_PKCS12 HV_SIGN_CA; do
+  [[ -z ${!file:-} ]] || export "$file=$(realpath -- "${!file}")"
+done
 cd "$(dirname "$0")/.."
 root=$PWD
 bash scripts/setup.sh
@@ -24,7 +38,35 @@ cmake --build --preset release >/dev/null
 name=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$out/CPackConfig.cmake")
 archive="$out/$name.zip"
 rm -f "$out"/hex-viewer-*.zip "$out"/hex-viewer-*.zip.sha256
-(cd "$out" && cpack >/dev/null)
+rm -rf "$out/signed"
+if [[ -n ${HV_SIGN_PKCS12:-} ]]; then
+  mkdir "$out/signed"
+  signed=$root/$out/signed/hex-viewer.exe
+  sign=(osslsigncode sign -pkcs12 "$HV_SIGN_PKCS12" -h sha256 -n hex-viewer -time "$SOURCE_DATE_EPOCH")
+  if [[ -n ${HV_SIGN_PASSWORD:-} ]]; then
+    sign+=(-readpass -)
+  fi
+  if [[ -n ${HV_SIGN_TIMESTAMP_URL:-} ]]; then
+    sign+=(-ts "$HV_SIGN_TIMESTAMP_URL")
+  fi
+  if ! printf '%s' "${HV_SIGN_PASSWORD:-}" | "${sign[@]}" -in "$out/hex-viewer.exe" -out "$signed" \
+    >"$out/signed/sign.log" 2>&1; then
+    echo "release: signing failed:" >&2
+    cat "$out/signed/sign.log" >&2
+    exit 1
+  fi
+  if ! osslsigncode verify -CAfile "${HV_SIGN_CA:-/etc/ssl/certs/ca-certificates.crt}" -in "$signed" \
+    >"$out/signed/verify.log" 2>&1; then
+    echo "release: the signed program does not verify:" >&2
+    cat "$out/signed/verify.log" >&2
+    exit 1
+  fi
+  (cd "$out" && HV_SIGNED_PROGRAM=$signed cpack >/dev/null)
+  signature="signed by $(sed -n '/Signer #0:/,/Subject:/s/^[[:space:]]*Subject: //p' "$out/signed/verify.log" | head -1)"
+else
+  (cd "$out" && cpack >/dev/null)
+  signature="unsigned: set HV_SIGN_PKCS12 to sign"
+fi
 # The External generator also leaves its description of the package there: no part of a release.
 rm -f "$out/$name.json" "$out/$name.json.sha256"
 (cd "$out" && sha256sum --check --quiet "$name.zip.sha256")
@@ -35,6 +77,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$root/$archive")
+shipped=$(cd "$work/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+expected="./hex-viewer/README.md ./hex-viewer/THIRD-PARTY-NOTICES.txt ./hex-viewer/hex-viewer.cdx.json ./hex-viewer/hex-viewer.exe "
+if [[ $shipped != "$expected" ]]; then
+  echo "release: the archive holds $shipped, not $expected" >&2
+  exit 1
+fi
 sample="$work/hello.txt"
 printf 'Hello, world!\r\nBye\0\377' >"$sample"
 sample_windows=$(winepath -w "$sample")
@@ -92,5 +140,5 @@ if ! cmp -s "$received" "$work/unpacked/hex-viewer/dumps/"*" - hello.txt.hextxt"
   exit 1
 fi
 
-echo "release: $archive (runs under Wine: the sample's dump is as expected)"
+echo "release: $archive ($signature; runs under Wine: the sample's dump is as expected)"
 cat "$archive.sha256"

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xdotool x11-apps e2fsprogs time xxd bc
-          clang lld clang-tidy cppcheck clang-format zip)
+          clang lld clang-tidy cppcheck clang-format zip osslsigncode openssl)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
