@@ -26,9 +26,9 @@ namespace {
 // The system directory stands in its place rather than the empty string, which does the same on
 // Windows but not under Wine; it is searched anyway.
 void TakeCurrentDirectoryOutOfLibrarySearch() {
-  wchar_t system[MAX_PATH + 1] = {};
-  const UINT length = GetSystemDirectoryW(system, MAX_PATH + 1);
-  SetDllDirectoryW(length == 0 || length > MAX_PATH ? L"" : system);
+  wchar_t system[MAX_PATH + 1] = {};  // the empty string should the call fail
+  GetSystemDirectoryW(system, MAX_PATH + 1);
+  SetDllDirectoryW(system);
 }
 
 }  // namespace
