@@ -5,7 +5,7 @@
 // reads 64 KiB of the input, writes a temporary file of REPORT_BYTES, flushes it and renames it
 // onto its dump; then lists the dumps folder once and, the listing complete, deletes the .hextxt
 // and .tmp files it showed older than seven days, each judged on its attributes read again.
-// Exit code 1 on any failure.
+// Exit code 1 for wrong arguments, 2 to 7 for the step that failed.
 //
 // Built with HV_FLOOR_SHELL32 it also splits its command line with CommandLineToArgvW, which
 // loads shell32 as the program's entry does; with HV_FLOOR_LOOKUPS it also makes the program's
@@ -179,10 +179,24 @@ int Run(int argc, wchar_t** argv) {
   swprintf(dumps, kPath, L"%ls\\dumps", folder);
   const wchar_t* inputName = wcsrchr(argv[1], L'\\');
   swprintf(dump, kPath, L"%ls\\floor - %ls.hextxt", dumps, inputName == nullptr ? argv[1] : inputName + 1);
-  const bool done = Probe(folder) && Probe(dumps) && RemovePreviousDump(dump) && StartViewer(argv[2], dump) &&
-                    ReadChunk(argv[1]) && WriteDump(dump, static_cast<DWORD>(_wtoi(argv[3])));
-  if (!done) {
-    return 1;
+  // A step that fails ends the run with its number as the exit code.
+  if (!Probe(folder)) {
+    return 2;
+  }
+  if (!Probe(dumps)) {
+    return 3;
+  }
+  if (!RemovePreviousDump(dump)) {
+    return 4;
+  }
+  if (!StartViewer(argv[2], dump)) {
+    return 5;
+  }
+  if (!ReadChunk(argv[1])) {
+    return 6;
+  }
+  if (!WriteDump(dump, static_cast<DWORD>(_wtoi(argv[3])))) {
+    return 7;
   }
   Prune(dumps);
   return 0;
