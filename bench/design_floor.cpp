@@ -18,6 +18,7 @@
 #include <shellapi.h>
 #endif
 
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -165,6 +166,16 @@ bool WriteDump(const wchar_t* dump, DWORD reportBytes) {
   return wrote && MoveFileExW(temporary, dump, MOVEFILE_REPLACE_EXISTING);
 }
 
+// Says on standard error which step failed, with the system's error code.
+int Failed(int step) {
+  const DWORD code = GetLastError();
+  char line[80];
+  const int length = snprintf(line, sizeof line, "design-floor: step %d failed, error %lu\n", step, code);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
+  return step;
+}
+
 int Run(int argc, wchar_t** argv) {
   if (argc != 4) {
     MessageBoxW(nullptr, L"usage: design-floor.exe INPUT VIEWER REPORT_BYTES", L"design-floor", MB_OK);
@@ -181,22 +192,22 @@ int Run(int argc, wchar_t** argv) {
   swprintf(dump, kPath, L"%ls\\floor - %ls.hextxt", dumps, inputName == nullptr ? argv[1] : inputName + 1);
   // A step that fails ends the run with its number as the exit code.
   if (!Probe(folder)) {
-    return 2;
+    return Failed(2);
   }
   if (!Probe(dumps)) {
-    return 3;
+    return Failed(3);
   }
   if (!RemovePreviousDump(dump)) {
-    return 4;
+    return Failed(4);
   }
   if (!StartViewer(argv[2], dump)) {
-    return 5;
+    return Failed(5);
   }
   if (!ReadChunk(argv[1])) {
-    return 6;
+    return Failed(6);
   }
   if (!WriteDump(dump, static_cast<DWORD>(_wtoi(argv[3])))) {
-    return 7;
+    return Failed(7);
   }
   Prune(dumps);
   return 0;

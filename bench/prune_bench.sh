@@ -107,24 +107,29 @@ sys.exit(os.waitstatus_to_exitcode(status))
 EOF
 }
 
-# run N PROGRAM: one run in N's folder; prints wall, program CPU and server CPU seconds.
+# run N PROGRAM: one run in N's folder; prints wall, program CPU and server CPU seconds. A run
+# that fails is said on standard error and made again, up to three times.
 report_bytes=0
 run() {
-  local n=$1 program=$2 args=("$win_input" "$win_viewer")
+  local n=$1 program=$2 args=("$win_input" "$win_viewer") server try code times
   [[ $program == design-floor* ]] && args+=("$report_bytes")
-  make_old "$n"
-  prefault
-  warm_wine
-  # Others' builds share the two cores: the run and its Wine server go first while it lasts.
-  local server
-  server=$(wine_server)
-  renice -n -20 -p "$server" >/dev/null
-  timed "$server" nice -n -20 wine "$work/n$n/$program.exe" "${args[@]}" || {
-    echo "$program failed in n$n (exit code $?)" >&2
-    exit 1
-  }
-  renice -n 0 -p "$server" >/dev/null
-  (($(old_left "$n") == 0)) || { echo "$program left old dumps in n$n" >&2; exit 1; }
+  for try in 1 2 3; do
+    make_old "$n"
+    prefault
+    warm_wine
+    # Others' builds share the two cores: the run and its Wine server go first while it lasts.
+    server=$(wine_server)
+    renice -n -20 -p "$server" >/dev/null
+    code=0
+    times=$(timed "$server" nice -n -20 wine "$work/n$n/$program.exe" "${args[@]}") || code=$?
+    renice -n 0 -p "$server" >/dev/null
+    if ((code == 0)) && (($(old_left "$n") == 0)); then
+      echo "$times"
+      return
+    fi
+    echo "$program in n$n: exit code $code, $(old_left "$n") old dumps left (try $try)" >&2
+  done
+  exit 1
 }
 
 run 0 hex-viewer >/dev/null # warms Wine and the page cache; gives the report's size
