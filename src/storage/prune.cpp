@@ -33,6 +33,7 @@ DirectoryEntry EntryOf(const WIN32_FIND_DATAW& data, const std::wstring& directo
   entry.fullPath = directory + entry.name;
   entry.attributes = data.dwFileAttributes;
   entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  entry.lastWriteTime = FileTimeValue(data.ftLastWriteTime);
   entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return entry;
@@ -44,7 +45,9 @@ bool ListDirectory(const std::wstring& directory, std::vector<DirectoryEntry>& l
   const std::wstring prefix = WithSeparator(StripTrailingSeparators(NormalizeSeparators(directory)));
   const std::wstring pattern = ToLongPath(prefix + L"*");
   WIN32_FIND_DATAW data;
-  UniqueFind search(FindFirstFileW(pattern.c_str(), &data));
+  // No short names, and more entries a call: a dumps folder may hold thousands.
+  UniqueFind search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH));
   if (!search) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) {
@@ -92,7 +95,8 @@ void PruneOldDumps(const std::wstring& dumpDirectory) {
     return;  // a partial listing is no basis for deleting anything
   }
   for (const DirectoryEntry& entry : listing) {
-    if (entry.directory || entry.reparsePoint) {
+    // A file only grows younger, so one listed as young is young now and needs no second look.
+    if (entry.directory || entry.reparsePoint || entry.lastWriteTime >= cutOff) {
       continue;
     }
     const std::wstring lowered = AsciiLower(entry.name);

@@ -12,6 +12,7 @@ struct DirectoryEntry {
   std::wstring fullPath;
   uint32_t attributes = 0;
   uint64_t size = 0;
+  uint64_t lastWriteTime = 0;  // 100-ns units since 1601, UTC, as the listing showed it
   bool directory = false;
   bool reparsePoint = false;
 };
