@@ -1,6 +1,7 @@
 # What ships is hardened: a guard on every stack frame with an array or an address taken, in
-# every build (GCC and clang alike link the guard from libssp, statically). The linkers already
-# mark the program for high-entropy ASLR and NX; scripts/check-pe.sh checks all of it.
+# every build. The program's guard value and failure are its own (src/app/stack_guard.cpp); what
+# does not link the app subsystem takes libssp's, statically. The linkers already mark the
+# program for high-entropy ASLR and NX; scripts/check-pe.sh checks all of it.
 add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>")
 add_link_options(-fstack-protector-strong)
 

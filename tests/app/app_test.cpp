@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -48,6 +50,21 @@ TEST(RunWithCom, FindsLibrariesOnThePathButNotInTheCurrentDirectory) {
   std::filesystem::current_path(here);
   SetEnvironmentVariableW(L"PATH", path.c_str());
   EXPECT_EQ(found, 2) << "2: from PATH alone; 1: from the current directory";
+}
+
+extern "C" uintptr_t __stack_chk_guard;
+static volatile size_t gOverrun = 64;
+[[gnu::noinline]] void OverrunAFrame() {
+  char buffer[16];
+  std::memset(buffer, 'x', gOverrun);
+  std::fwrite(buffer, 1, 1, stdout);
+}
+
+// The stack guard is drawn at random (not the terminator canary that stands until then), and a frame written past
+// its end ends the process at once, as Windows ends a stack buffer overrun.
+TEST(StackGuard, IsDrawnAndEndsARunThatOverrunsAFrame) {
+  EXPECT_NE(__stack_chk_guard, 0xff0a0000u);
+  EXPECT_EXIT(OverrunAFrame(), testing::ExitedWithCode(static_cast<int>(0xC0000409)), "");
 }
 
 TEST(ErrorReporting, TestModeValuesAndTheCutOfALongLine) {
