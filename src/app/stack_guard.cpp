@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-// The names are the compiler's, which every guarded frame refers to.
+// Names the compiler chose.
 // NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" {
 

@@ -60,8 +60,7 @@ static volatile size_t gOverrun = 64;
   std::fwrite(buffer, 1, 1, stdout);
 }
 
-// The stack guard is drawn at random (not the terminator canary that stands until then), and a frame written past
-// its end ends the process at once, as Windows ends a stack buffer overrun.
+// The guard is drawn (not the terminator canary standing till then); an overrun frame ends the run as Windows does.
 TEST(StackGuard, IsDrawnAndEndsARunThatOverrunsAFrame) {
   EXPECT_NE(__stack_chk_guard, 0xff0a0000u);
   EXPECT_EXIT(OverrunAFrame(), testing::ExitedWithCode(static_cast<int>(0xC0000409)), "");
