@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "storage/atomic_writer.h"
 #include "storage/naming.h"
 #include "storage/path.h"
@@ -27,10 +29,12 @@ std::wstring WithSeparator(const std::wstring& directory) {
   return !directory.empty() && directory.back() == L'\\' ? directory : directory + L"\\";
 }
 
+// Two allocations an entry, no more: a dumps folder may hold thousands.
 DirectoryEntry EntryOf(const WIN32_FIND_DATAW& data, const std::wstring& directory) {
   DirectoryEntry entry;
   entry.name = data.cFileName;
-  entry.fullPath = directory + entry.name;
+  entry.fullPath.reserve(directory.size() + entry.name.size());
+  entry.fullPath.append(directory).append(entry.name);
   entry.attributes = data.dwFileAttributes;
   entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry.lastWriteTime = FileTimeValue(data.ftLastWriteTime);
@@ -59,8 +63,7 @@ bool ListDirectory(const std::wstring& directory, std::vector<DirectoryEntry>& l
     return false;
   }
   for (;;) {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") {
+    if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) {
       listing.push_back(EntryOf(data, prefix));
     }
     if (!FindNextFileW(search.get(), &data)) {
