@@ -65,6 +65,7 @@ std::vector<std::wstring> ListNames(const std::wstring& directory) {
   for (const auto& entry : std::filesystem::directory_iterator(ToLongPath(directory), error)) {
     names.push_back(entry.path().filename().wstring());
   }
+  std::sort(names.begin(), names.end());
   return names;
 }
 

@@ -22,8 +22,8 @@ class ScratchDirectory {
 };
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
-std::string ReadWholeFile(const std::wstring& path);  // empty when unreadable
-std::vector<std::wstring> ListNames(const std::wstring& directory);
+std::string ReadWholeFile(const std::wstring& path);                 // empty when unreadable
+std::vector<std::wstring> ListNames(const std::wstring& directory);  // in name order
 // The file opened for reading, writing and deletion with the given sharing, as another program holds it.
 UniqueFile OpenShared(const std::wstring& path, uint32_t share, uint32_t disposition = OPEN_ALWAYS);
 
