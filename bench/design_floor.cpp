@@ -9,7 +9,8 @@
 //
 // Built with HV_FLOOR_SHELL32 it also splits its command line with CommandLineToArgvW, which
 // loads shell32 as the program's entry does; with HV_FLOOR_LOOKUPS it also makes the program's
-// lookup of a name not in the folder: the previous dump is renamed aside before it is deleted.
+// two lookups of names not in the folder: the previous dump is renamed aside before it is
+// deleted, and the dump's attributes are read before the rename onto it.
 // Built with the stack guard, the program's own, its start-up draws the guard as the program's
 // does.
 #include <objbase.h>
@@ -160,6 +161,9 @@ bool WriteDump(const wchar_t* dump, DWORD reportBytes) {
     CloseHandle(file);
   }
   HeapFree(GetProcessHeap(), 0, report);
+#ifdef HV_FLOOR_LOOKUPS
+  GetFileAttributesW(dump);
+#endif
   return wrote && MoveFileExW(temporary, dump, MOVEFILE_REPLACE_EXISTING);
 }
 

@@ -133,19 +133,13 @@ bool AtomicFileWriter::Commit(const std::wstring& targetPath, std::wstring* erro
   }
   handle_.reset();
 
+  ClearReadOnlyAttribute(targetPath);
   const std::wstring from = ToLongPath(temporaryPath_);
   const std::wstring to = ToLongPath(targetPath);
-  // A viewer or scanner may hold the old target for a moment. The run removed the previous dump,
-  // so mostly there is no target, and its attributes are read only after a refusal: a read-only
-  // target is cleared before the next try.
+  // A viewer or scanner may hold the old target for a moment.
   uint32_t lastCode = 0;
-  int tries = 0;
-  if (TryWithPauses(kRenameAttempts, kRenamePauseMs, lastCode, [&] {
-        if (tries++ == 1) {
-          ClearReadOnlyAttribute(targetPath);
-        }
-        return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-      })) {
+  if (TryWithPauses(kRenameAttempts, kRenamePauseMs, lastCode,
+                    [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; })) {
     temporaryPath_.clear();  // the file is the target now
     return true;
   }
